@@ -1,0 +1,1 @@
+"""The gallery's pages, one module per subsystem."""

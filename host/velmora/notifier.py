@@ -1,0 +1,5 @@
+class Notifier:
+    """Application-wide notifications; the module only holds it."""
+
+
+notifier_glbl = Notifier()

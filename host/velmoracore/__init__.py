@@ -1,0 +1,1 @@
+"""Stand-in for the host application's core package."""

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the project builds, tests and runs with.
+# Idempotent: when every package is present it changes nothing and needs no network.
+set -euo pipefail
+
+packages=(
+    # build
+    g++ pkg-config meson ninja-build python3-mesonpy python3-dev python3-venv python3-pip
+    pybind11-dev qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
+    # the binding the host runs on
+    python3-pyqt6 python3-pyqt6.qtcharts python3-pyqt6.sip
+    # tests
+    python3-pytest python3-pytestqt libgtest-dev xvfb xauth
+    # fonts so that offscreen rendering and font metrics are realistic
+    fonts-dejavu-core
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,58 @@
+import importlib.util
+import os
+import subprocess
+import sys
+import textwrap
+from pathlib import Path
+
+import pytest
+
+os.environ.setdefault("QT_QPA_PLATFORM", "offscreen")
+
+ROOT = Path(__file__).resolve().parent.parent
+HOST = ROOT / "host"
+THIN_HOST = Path(__file__).resolve().parent / "thin_host"
+
+if str(HOST) not in sys.path:
+    sys.path.insert(0, str(HOST))
+
+
+def _compiled_module_found() -> bool:
+    spec = importlib.util.find_spec("shared_ui")
+    return spec is not None and spec.origin not in (None, "namespace")
+
+
+# Run straight from a development build (meson setup build) when nothing is installed.
+if not _compiled_module_found():
+    sys.path.insert(0, str(ROOT / "build"))
+
+import shared_ui  # noqa: E402  (after the paths above)
+
+assert shared_ui.__file__.endswith(".so"), f"not the compiled module: {shared_ui.__file__}"
+MODULE_DIR = str(Path(shared_ui.__file__).parent)
+
+
+def run_python(code: str, host: Path = HOST, check: bool = True, extra_path=()):
+    """Runs `code` in a fresh interpreter that finds the module and the given host."""
+    env = dict(os.environ)
+    env["PYTHONPATH"] = os.pathsep.join([*map(str, extra_path), str(host), MODULE_DIR])
+    env["QT_QPA_PLATFORM"] = "offscreen"
+    result = subprocess.run([sys.executable, "-P", "-c", textwrap.dedent(code)], env=env,
+                            capture_output=True, text=True, timeout=120)
+    if check and result.returncode != 0:
+        raise AssertionError(f"exit {result.returncode}\n{result.stdout}\n{result.stderr}")
+    return result
+
+
+@pytest.fixture
+def dark_mode():
+    """Sets the host's dark mode for one test; yields a setter."""
+    from velmora.app_state import app_state_glbl
+
+    before = app_state_glbl.is_dark_mode
+
+    def set_mode(value):
+        app_state_glbl.is_dark_mode = value
+
+    yield set_mode
+    app_state_glbl.is_dark_mode = before

@@ -1,0 +1,1 @@
+app_conf_glbl = object()

@@ -1,0 +1,3 @@
+import types
+
+app_state_glbl = types.SimpleNamespace(is_dark_mode=0)

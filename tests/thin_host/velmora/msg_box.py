@@ -1,0 +1,2 @@
+def MsgBox(dialog):
+    return ("msg box", dialog)

@@ -1,0 +1,1 @@
+notifier_glbl = object()

@@ -1,0 +1,1 @@
+ModelConfig = ModelAPIHeaderMeta = object

@@ -1,0 +1,1 @@
+ModelMeta = ModelPrefix = ModelVersionInfo = WorkflowService = object

@@ -1,0 +1,1 @@
+core_conf_glbl = object()

@@ -1,0 +1,1 @@
+K8sConsoleClient = object

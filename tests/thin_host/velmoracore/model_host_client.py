@@ -1,0 +1,1 @@
+ModelHostClient = ModelHostUrlResolver = object
