@@ -86,8 +86,8 @@ void run_import(const ImportRow &row, py::dict globals) {
     py::list names;
     for (const char *name : row.names)
         names.append(name);
-    PyObject *imported = PyImport_ImportModuleLevel(row.module, globals.ptr(), nullptr,
-                                                    names.ptr(), 0);
+    PyObject *imported =
+        PyImport_ImportModuleLevel(row.module, globals.ptr(), nullptr, names.ptr(), 0);
     if (imported == nullptr)
         throw py::error_already_set();
     py::object source = py::reinterpret_steal<py::object>(imported);
@@ -204,4 +204,6 @@ PyModuleDef module_def = {
 } // namespace
 } // namespace shared_ui
 
-PyMODINIT_FUNC PyInit_shared_ui() { return PyModuleDef_Init(&shared_ui::module_def); }
+PyMODINIT_FUNC PyInit_shared_ui() {
+    return PyModuleDef_Init(&shared_ui::module_def);
+}

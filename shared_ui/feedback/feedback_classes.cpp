@@ -22,7 +22,9 @@ py::object make_VLMDialog() {
         .build();
 }
 
-py::object make_FontHelper() { return ClassBuilder("FontHelper").build(); }
+py::object make_FontHelper() {
+    return ClassBuilder("FontHelper").build();
+}
 
 py::object make_PickAnyValueDialog() {
     return ClassBuilder("PickAnyValueDialog", {global("VLMDialog")}).build();

@@ -2,6 +2,9 @@
 
 #include "frame/module_globals.hpp"
 
+#include <cstdlib>
+#include <cstring>
+
 namespace shared_ui {
 
 ClassBuilder::ClassBuilder(const char *name, std::initializer_list<py::handle> bases)
@@ -26,6 +29,43 @@ ClassBuilder &ClassBuilder::attr(const char *name, std::function<py::object()> v
 ClassBuilder &ClassBuilder::add(std::string key, py::object value) {
     entries_.push_back({std::move(key), [value] { return value; }});
     return *this;
+}
+
+void ClassBuilder::add_text_signature(py::handle function) {
+    auto *cfunction = reinterpret_cast<PyCFunctionObject *>(function.ptr());
+    auto *record = static_cast<py::detail::function_record *>(
+        PyCapsule_GetPointer(cfunction->m_self, py::detail::get_function_record_capsule_name()));
+    if (record == nullptr)
+        throw py::error_already_set();
+    std::string text = std::string(record->name) + "(";
+    const char *separator = "";
+    for (const py::detail::argument_record &argument : record->args) {
+        text += separator;
+        text += argument.name;
+        if (argument.value)
+            text += "=" + py::repr(argument.value).cast<std::string>();
+        separator = ", ";
+    }
+    if (record->has_args) {
+        text += separator;
+        text += "*args";
+        separator = ", ";
+    }
+    if (record->has_kwargs) {
+        text += separator;
+        text += "**kwargs";
+    }
+    text += ")\n--\n\n";
+    // pybind11 allocated the doc string with malloc and frees it the same way.
+    char *old_doc = const_cast<char *>(cfunction->m_ml->ml_doc);
+    if (old_doc != nullptr)
+        text += old_doc;
+    char *new_doc = static_cast<char *>(std::malloc(text.size() + 1));
+    if (new_doc == nullptr)
+        throw std::bad_alloc();
+    std::memcpy(new_doc, text.c_str(), text.size() + 1);
+    cfunction->m_ml->ml_doc = new_doc;
+    std::free(old_doc);
 }
 
 py::object ClassBuilder::instance_method(py::object function) {
@@ -61,7 +101,8 @@ py::object ClassBuilder::build() {
         for (Entry &entry : entries)
             ns[py::str(entry.key)] = entry.value();
     });
-    py::object cls = py::module_::import("types").attr("new_class")(name_, bases_, py::none(), body);
+    py::object cls =
+        py::module_::import("types").attr("new_class")(name_, bases_, py::none(), body);
     register_class(name_.c_str(), cls);
     return cls;
 }

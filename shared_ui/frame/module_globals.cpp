@@ -17,7 +17,9 @@ std::map<std::string, PyObject *> &classes() {
 
 } // namespace
 
-py::handle module_object() { return the_module; }
+py::handle module_object() {
+    return the_module;
+}
 
 void set_module_object(py::handle module) {
     Py_XINCREF(module.ptr());

@@ -60,5 +60,7 @@ template <typename QtClass> QtClass *qt_pointer(py::handle wrapper, py::handle a
 
 namespace shared_ui {
 // get_logger(Log.APP), the logger every logging class of the module holds.
-inline py::object app_logger() { return global("get_logger")(global("Log").attr("APP")); }
+inline py::object app_logger() {
+    return global("get_logger")(global("Log").attr("APP"));
+}
 } // namespace shared_ui

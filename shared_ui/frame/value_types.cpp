@@ -6,7 +6,9 @@
 namespace shared_ui {
 namespace {
 
-py::object constant(long value) { return py::int_(value); }
+py::object constant(long value) {
+    return py::int_(value);
+}
 
 // Integer equality decides, so a member, its integer value, True/False and equal floats all
 // find their member; anything else (a text "1" included) finds none.

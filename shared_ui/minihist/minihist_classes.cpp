@@ -10,6 +10,8 @@ py::object make_MiniHistChartView() {
         .build();
 }
 
-py::object make_MiniHist() { return ClassBuilder("MiniHist", {global("QWidget")}).build(); }
+py::object make_MiniHist() {
+    return ClassBuilder("MiniHist", {global("QWidget")}).build();
+}
 
 } // namespace shared_ui

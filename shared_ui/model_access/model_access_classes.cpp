@@ -12,6 +12,8 @@ py::object make_GetWorkflowServicesThread() {
     return ClassBuilder("GetWorkflowServicesThread", {global("VLMThread")}).build();
 }
 
-py::object make_ModelSelectionState() { return ClassBuilder("ModelSelectionState").build(); }
+py::object make_ModelSelectionState() {
+    return ClassBuilder("ModelSelectionState").build();
+}
 
 } // namespace shared_ui
