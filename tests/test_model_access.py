@@ -14,17 +14,9 @@ import shared_ui
 from shared_ui import GetModelConfigThread, GetWorkflowServicesThread, ModelSelectionState
 
 HOST_URL = "https://eu.example.test/"
-OK, FAILED = OpResult(True), OpResult(False, "remote said no")
-
-
-@pytest.fixture
-def region():
-    return K8sRegion("eu", K8sConfig(HOST_URL))
-
-
-@pytest.fixture
-def meta():
-    return ModelMeta("m-1", "churn", ModelPrefix("own-prefix"))
+REGION = K8sRegion("eu", K8sConfig(HOST_URL))
+META = ModelMeta("m-1", "churn", ModelPrefix("own-prefix"))
+OK = OpResult(True)
 
 
 @pytest.fixture
@@ -37,26 +29,23 @@ def canned():
 
 @pytest.fixture
 def fake(monkeypatch):
-    """Replaces both clients; records (name, args, kwargs, thread id) and answers from `replies`."""
+    """Both clients replaced: every call is recorded as (name, args, kwargs, thread id)."""
     record = SimpleNamespace(calls=[], replies={})
 
-    def client_class(kind):
-        class Client:
-            def __init__(self, *args, **kwargs):
-                record.calls.append((kind, args, kwargs, threading.get_ident()))
+    class Client:
+        def __init__(self, *args, **kwargs):
+            record.calls.append((type(self).__name__, args, kwargs, threading.get_ident()))
 
-            def __getattr__(self, name):
-                def call(*args, **kwargs):
-                    record.calls.append((name, args, kwargs, threading.get_ident()))
-                    reply = record.replies[name]
-                    if isinstance(reply, BaseException):
-                        raise reply
-                    return reply
-                return call
-        return Client
+        def __getattr__(self, name):
+            def call(*args, **kwargs):
+                record.calls.append((name, args, kwargs, threading.get_ident()))
+                if isinstance(record.replies[name], BaseException):
+                    raise record.replies[name]
+                return record.replies[name]
+            return call
 
-    monkeypatch.setattr(shared_ui, "K8sConsoleClient", client_class("K8sConsoleClient"))
-    monkeypatch.setattr(shared_ui, "ModelHostClient", client_class("ModelHostClient"))
+    monkeypatch.setattr(shared_ui, "K8sConsoleClient", type("K8sConsoleClient", (Client,), {}))
+    monkeypatch.setattr(shared_ui, "ModelHostClient", type("ModelHostClient", (Client,), {}))
     return record
 
 
@@ -67,10 +56,8 @@ def run(qtbot, loader):
 
 
 def debug_lines(caplog):
-    return [r.getMessage() for r in caplog.records if r.name == "velmora.app" and r.levelno == logging.DEBUG]
+    return [r.getMessage() for r in caplog.records if r.levelno == logging.DEBUG]
 
-
-# ModelSelectionState
 
 def test_token_reads_as_empty_text_until_set():
     state = ModelSelectionState(region=None)
@@ -80,19 +67,16 @@ def test_token_reads_as_empty_text_until_set():
         assert state.token == read
 
 
-def test_model_url_is_resolved_on_every_read_from_the_models_own_prefix(monkeypatch, region, meta):
+def test_model_url_is_resolved_on_every_read_from_the_models_own_prefix(monkeypatch):
     calls = []
 
     class Resolver:
-        def __init__(self, *args, **kwargs):
-            assert not args and not kwargs
-
         def resolve_model_url(self, *args, **kwargs):
             calls.append((args, kwargs))
             return f"url-{len(calls)}"
 
     monkeypatch.setattr(shared_ui, "ModelHostUrlResolver", Resolver)
-    state = ModelSelectionState(region, ModelPrefix("picked-prefix"), meta)
+    state = ModelSelectionState(REGION, ModelPrefix("picked-prefix"), META)
     assert state.model_url == "url-1"
     state.version_info = ModelVersionInfo("7")
     assert state.model_url == "url-2"
@@ -100,29 +84,18 @@ def test_model_url_is_resolved_on_every_read_from_the_models_own_prefix(monkeypa
     assert calls == [((), {**expected, "version_info": None}),
                      ((), {**expected, "version_info": ModelVersionInfo("7")})]
     assert list(calls[0][1]) == ["original_host_url", "prefix", "model_name", "version_info"]
-    assert state.model_prefix == ModelPrefix("picked-prefix")
-    assert ModelSelectionState(region)._url_resolver is not state._url_resolver
+    assert ModelSelectionState(REGION)._url_resolver is not state._url_resolver
 
 
-def test_model_url_with_the_stand_in_resolver(region, meta):
-    state = ModelSelectionState(region, model_meta=meta, version_info=ModelVersionInfo("3"))
-    assert state.model_url == "https://eu.example.test/own-prefix/churn/v3"
-
-
-@pytest.mark.parametrize("region_value, model_meta", [
-    (K8sRegion("eu", K8sConfig(HOST_URL)), None),
-    (SimpleNamespace(name="no config"), ModelMeta("m-1", "churn", ModelPrefix("p"))),
-])
-def test_model_url_fails_on_a_missing_attribute(region_value, model_meta):
+@pytest.mark.parametrize("region, meta", [(REGION, None), (SimpleNamespace(name="eu"), META)])
+def test_model_url_fails_on_a_missing_attribute(region, meta):
     with pytest.raises(AttributeError):
-        ModelSelectionState(region_value, model_meta=model_meta).model_url
+        ModelSelectionState(region, model_meta=meta).model_url
 
 
-# Loaders on the stand-in host's worker threads
-
-def test_model_config_loader_success(qtbot, caplog, canned, region, meta):
+def test_model_config_loader_success(qtbot, caplog, canned):
     caplog.set_level(logging.DEBUG, logger="velmora.app")
-    loader = GetModelConfigThread(parent=None, region=region, model_meta=meta,
+    loader = GetModelConfigThread(parent=None, region=REGION, model_meta=META,
                                   success_msg="loaded", error_msg="failed")
     assert (loader.token, loader.model_conf, loader.model_api_header_meta) == (None, None, None)
     with qtbot.waitSignal(loader.finished_with) as outcome:
@@ -137,71 +110,62 @@ def test_model_config_loader_success(qtbot, caplog, canned, region, meta):
 
 
 @pytest.mark.parametrize("setup, calls, token, log", [
-    (lambda c: setattr(c, "token_error", "denied"), ["get_model_token"], None, []),
-    (lambda c: setattr(c, "config_error", "down"), ["get_model_token", "get_model_config"],
-     "token-m-1", []),
-    (lambda c: c.configs.clear(), ["get_model_token", "get_model_config"], "token-m-1",
-     ["Model_conf name: ?"]),
-])
+    (lambda c: setattr(c, "token_error", "denied"), 1, None, []),
+    (lambda c: setattr(c, "config_error", "down"), 2, "token-m-1", []),
+    (lambda c: c.configs.clear(), 2, "token-m-1", ["Model_conf name: ?"]),
+], ids=["token-call-fails", "config-call-fails", "no-config"])
 def test_model_config_loader_stops_early_or_logs_the_missing_name(
-        qtbot, caplog, canned, region, meta, setup, calls, token, log):
+        qtbot, caplog, canned, setup, calls, token, log):
     caplog.set_level(logging.DEBUG, logger="velmora.app")
     setup(canned)
-    loader = run(qtbot, GetModelConfigThread(None, region, meta))
-    assert [c[0] for c in canned.calls] == calls
+    loader = run(qtbot, GetModelConfigThread(None, REGION, META))
+    assert [c[0] for c in canned.calls] == ["get_model_token", "get_model_config"][:calls]
     assert loader.token == token and loader.model_conf is None and loader.error is None
     assert bool(loader.op_result.success) == bool(log)
     assert debug_lines(caplog) == log
 
 
-def test_workflow_services_loader(qtbot, canned, region):
-    loader = run(qtbot, GetWorkflowServicesThread(None, region, "ok", "failed"))
+def test_workflow_services_loader(qtbot, canned):
+    loader = run(qtbot, GetWorkflowServicesThread(None, REGION, "ok", "failed"))
     assert loader.workflow_services == canned.services and loader.op_result.success
     canned.services_error = "down"
-    loader = run(qtbot, GetWorkflowServicesThread(None, region))
+    loader = run(qtbot, GetWorkflowServicesThread(None, REGION))
     assert loader.workflow_services is None and loader.op_result.success is False
 
 
-def test_exact_call_forms_and_threads(qtbot, fake, region, meta):
+def test_call_forms_and_threads(qtbot, monkeypatch, fake):
+    base_calls = []
+    base_init = VLMThread.__init__
+    monkeypatch.setattr(VLMThread, "__init__", lambda self, *args, **kwargs: (
+        base_calls.append((args, kwargs)), base_init(self, *args, **kwargs))[-1])
     fake.replies.update(get_model_token=("tok", OK), get_model_config=("hdr", "conf", OK),
                         get_workflow_services=(["svc"], OK))
     version = ModelVersionInfo("2")
-    main = threading.get_ident()
-    config_loader = run(qtbot, GetModelConfigThread(None, region, meta, version))
-    services_loader = run(qtbot, GetWorkflowServicesThread(None, region))
+    config_loader = run(qtbot, GetModelConfigThread(None, REGION, META, version, "y", error_msg="n"))
+    services_loader = run(qtbot, GetWorkflowServicesThread(error_msg="n", region=REGION, parent=None))
+    assert base_calls == [((None, "y", "n"), {}), ((None, None, "n"), {})]
     assert [c[:3] for c in fake.calls] == [
-        ("K8sConsoleClient", (), {"region": region}),
+        ("K8sConsoleClient", (), {"region": REGION}),
         ("ModelHostClient", (), {}),
         ("get_model_token", ("m-1",), {"upload": False}),
         ("get_model_config", (HOST_URL,), dict(token="tok", prefix="own-prefix",
                                               model_name="churn", version_info=version)),
-        ("K8sConsoleClient", (region,), {}),
+        ("K8sConsoleClient", (REGION,), {}),
         ("get_workflow_services", (), {}),
     ]
     assert list(fake.calls[3][2]) == ["token", "prefix", "model_name", "version_info"]
+    # Clients are made on the constructing thread and used on the worker thread.
     threads = [c[3] for c in fake.calls]
+    main = threading.get_ident()
     assert threads[0] == threads[1] == threads[4] == main
     assert main not in (threads[2], threads[3], threads[5])
     assert (config_loader.model_api_header_meta, config_loader.model_conf) == ("hdr", "conf")
     assert services_loader.workflow_services == ["svc"]
 
 
-def test_base_initialiser_gets_its_arguments_by_position(monkeypatch, region, meta):
-    calls = []
-    original = VLMThread.__init__
-
-    def recording_init(self, *args, **kwargs):
-        calls.append((args, kwargs))
-        original(self, *args, **kwargs)
-
-    monkeypatch.setattr(VLMThread, "__init__", recording_init)
-    GetModelConfigThread(None, region, meta, None, "yes", "no")
-    GetWorkflowServicesThread(error_msg="no", success_msg="yes", region=region, parent=None)
-    assert calls == [((None, "yes", "no"), {})] * 2
-
-
 TOO_FEW = "not enough values to unpack (expected {}, got {})"
 TOO_MANY = "too many values to unpack (expected {})"
+GONE = ConnectionError("gone")
 
 
 @pytest.mark.parametrize("loader_class, replies, error", [
@@ -214,20 +178,19 @@ TOO_MANY = "too many values to unpack (expected {})"
     (GetModelConfigThread, {"get_model_token": ("tok", OK), "get_model_config": iter("hcrx")},
      ValueError(TOO_MANY.format(3))),
     (GetModelConfigThread, {"get_model_token": (None, OK)}, AssertionError()),
-    (GetModelConfigThread, {"get_model_token": ConnectionError("gone")}, ConnectionError("gone")),
+    (GetModelConfigThread, {"get_model_token": GONE}, GONE),
     (GetWorkflowServicesThread, {"get_workflow_services": ([],)}, ValueError(TOO_FEW.format(2, 1))),
-    (GetWorkflowServicesThread, {"get_workflow_services": ([], FAILED, 0)},
+    (GetWorkflowServicesThread, {"get_workflow_services": ([], OK, 0)},
      ValueError(TOO_MANY.format(2))),
-])
-def test_errors_propagate_out_of_run_unchanged(qtbot, fake, region, meta, loader_class, replies, error):
+], ids=["token-short", "token-long", "token-none", "config-short", "config-long",
+        "no-token", "client-raises", "services-short", "services-long"])
+def test_errors_propagate_out_of_run_unchanged(qtbot, fake, loader_class, replies, error):
     fake.replies.update(replies)
-    args = (None, region, meta) if loader_class is GetModelConfigThread else (None, region)
+    args = (None, REGION, META) if loader_class is GetModelConfigThread else (None, REGION)
     loader = run(qtbot, loader_class(*args))
     assert type(loader.error) is type(error) and loader.error.args == error.args
-    if error in replies.values():
-        assert loader.error is error
-    made = [c[0] for c in fake.calls]
-    assert ("get_model_config" in made) == ("get_model_config" in replies)
+    assert error is not GONE or loader.error is GONE
+    assert ("get_model_config" in [c[0] for c in fake.calls]) == ("get_model_config" in replies)
     if loader_class is GetModelConfigThread:
         # A reply that cannot be unpacked binds none of its targets.
         token_reply = replies["get_model_token"]
@@ -236,9 +199,9 @@ def test_errors_propagate_out_of_run_unchanged(qtbot, fake, region, meta, loader
         assert loader.model_conf is None
 
 
-def test_region_of_the_wrong_type_fails_the_assertion(meta):
+def test_region_of_the_wrong_type_fails_the_assertion():
     with pytest.raises(AssertionError) as info:
-        GetModelConfigThread(None, SimpleNamespace(k8s_config=K8sConfig(HOST_URL)), meta)
+        GetModelConfigThread(None, SimpleNamespace(k8s_config=K8sConfig(HOST_URL)), META)
     assert info.value.args == ()
 
 
@@ -252,8 +215,8 @@ def test_assertions_are_skipped_with_optimisation(monkeypatch):
         canned.canned.delay_sec = 0
         canned.canned.tokens["m-1"] = None
         region = SimpleNamespace(k8s_config=SimpleNamespace(host_url="h"))
-        loader = shared_ui.GetModelConfigThread(None, region, ModelMeta("m-1", "churn", ModelPrefix("p")))
+        loader = shared_ui.GetModelConfigThread(None, region, ModelMeta("m-1", "n", ModelPrefix("p")))
         loader._run()
-        if canned.canned.calls[-1] != ("get_model_config", "h", None, "p", "churn", None):
+        if canned.canned.calls[-1] != ("get_model_config", "h", None, "p", "n", None):
             raise SystemExit(f"unexpected calls: {canned.canned.calls}")
     """)
