@@ -136,8 +136,12 @@ def test_workflow_services_loader(qtbot, canned):
 def test_call_forms_and_threads(qtbot, monkeypatch, fake):
     base_calls = []
     base_init = VLMThread.__init__
-    monkeypatch.setattr(VLMThread, "__init__", lambda self, *args, **kwargs: (
-        base_calls.append((args, kwargs)), base_init(self, *args, **kwargs))[-1])
+
+    def recording_init(self, *args, **kwargs):
+        base_calls.append((args, kwargs))
+        base_init(self, *args, **kwargs)
+
+    monkeypatch.setattr(VLMThread, "__init__", recording_init)
     fake.replies.update(get_model_token=("tok", OK), get_model_config=("hdr", "conf", OK),
                         get_workflow_services=(["svc"], OK))
     version = ModelVersionInfo("2")
