@@ -31,12 +31,16 @@ ClassBuilder &ClassBuilder::add(std::string key, py::object value) {
     return *this;
 }
 
-void ClassBuilder::add_text_signature(py::handle function) {
+py::object ClassBuilder::finish(py::cpp_function function) {
     auto *cfunction = reinterpret_cast<PyCFunctionObject *>(function.ptr());
     auto *record = static_cast<py::detail::function_record *>(
         PyCapsule_GetPointer(cfunction->m_self, py::detail::get_function_record_capsule_name()));
     if (record == nullptr)
         throw py::error_already_set();
+    // pybind11 takes a function named __init__ (or __setstate__) for the constructor of one of
+    // its own classes and would reject every other `self`.
+    record->is_constructor = false;
+
     std::string text = std::string(record->name) + "(";
     const char *separator = "";
     for (const py::detail::argument_record &argument : record->args) {
@@ -66,6 +70,7 @@ void ClassBuilder::add_text_signature(py::handle function) {
     std::memcpy(new_doc, text.c_str(), text.size() + 1);
     cfunction->m_ml->ml_doc = new_doc;
     std::free(old_doc);
+    return std::move(function);
 }
 
 py::object ClassBuilder::instance_method(py::object function) {

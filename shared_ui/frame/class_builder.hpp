@@ -63,14 +63,14 @@ class ClassBuilder {
   private:
     template <typename Func, typename... Extra>
     py::object make(const char *name, Func &&func, const Extra &...extra) {
-        py::cpp_function function(std::forward<Func>(func), py::name(name), extra...);
-        add_text_signature(function);
-        return std::move(function);
+        return finish(py::cpp_function(std::forward<Func>(func), py::name(name), extra...));
     }
-    // Puts "name(self, a, b=1, *args, **kwargs)" in front of the doc string in the form CPython
-    // reads as __text_signature__, so inspect.signature() and help() show the real parameters
-    // while __doc__ stays exactly the text given.
-    static void add_text_signature(py::handle function);
+    // Makes a pybind11 function behave as a def would in a class body: a method named __init__
+    // initialises instances of our (sip or plain Python) classes instead of being taken for a
+    // pybind11 constructor, and "name(self, a, b=1, *args, **kwargs)" goes in front of the doc
+    // string in the form CPython reads as __text_signature__, so inspect.signature() and help()
+    // show the real parameters while __doc__ stays exactly the text given.
+    static py::object finish(py::cpp_function function);
     static py::object instance_method(py::object function);
     static py::object wrap(const char *builtin, py::object function);
     std::string mangled(const char *name) const;

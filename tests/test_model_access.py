@@ -1,0 +1,226 @@
+import logging
+import threading
+from types import SimpleNamespace
+
+import pytest
+from conftest import run_python
+from velmora.vlm_thread import VLMThread
+from velmoracore import canned as canned_module
+from velmoracore.api_k8s import ModelMeta, ModelPrefix, ModelVersionInfo
+from velmoracore.cloud_def import K8sConfig, K8sRegion
+from velmoracore.op_result import OpResult
+
+import shared_ui
+from shared_ui import GetModelConfigThread, GetWorkflowServicesThread, ModelSelectionState
+
+HOST_URL = "https://eu.example.test/"
+REGION = K8sRegion("eu", K8sConfig(HOST_URL))
+META = ModelMeta("m-1", "churn", ModelPrefix("own-prefix"))
+OK = OpResult(True)
+
+
+@pytest.fixture
+def canned():
+    canned_module.reset()
+    canned_module.canned.delay_sec = 0.02
+    yield canned_module.canned
+    canned_module.reset()
+
+
+@pytest.fixture
+def fake(monkeypatch):
+    """Both clients replaced: every call is recorded as (name, args, kwargs, thread id)."""
+    record = SimpleNamespace(calls=[], replies={})
+
+    class Client:
+        def __init__(self, *args, **kwargs):
+            record.calls.append((type(self).__name__, args, kwargs, threading.get_ident()))
+
+        def __getattr__(self, name):
+            def call(*args, **kwargs):
+                record.calls.append((name, args, kwargs, threading.get_ident()))
+                if isinstance(record.replies[name], BaseException):
+                    raise record.replies[name]
+                return record.replies[name]
+            return call
+
+    monkeypatch.setattr(shared_ui, "K8sConsoleClient", type("K8sConsoleClient", (Client,), {}))
+    monkeypatch.setattr(shared_ui, "ModelHostClient", type("ModelHostClient", (Client,), {}))
+    return record
+
+
+def run(qtbot, loader):
+    with qtbot.waitSignal(loader.finished, timeout=5000):
+        loader.start()
+    return loader
+
+
+def debug_lines(caplog):
+    return [r.getMessage() for r in caplog.records if r.levelno == logging.DEBUG]
+
+
+def test_token_reads_as_empty_text_until_set():
+    state = ModelSelectionState(region=None)
+    assert state.token == ""
+    for token, read in [("abc", "abc"), ("", ""), (None, ""), ("xyz", "xyz")]:
+        assert state.set_token(token=token) is None
+        assert state.token == read
+
+
+def test_model_url_is_resolved_on_every_read_from_the_models_own_prefix(monkeypatch):
+    calls = []
+
+    class Resolver:
+        def resolve_model_url(self, *args, **kwargs):
+            calls.append((args, kwargs))
+            return f"url-{len(calls)}"
+
+    monkeypatch.setattr(shared_ui, "ModelHostUrlResolver", Resolver)
+    state = ModelSelectionState(REGION, ModelPrefix("picked-prefix"), META)
+    assert state.model_url == "url-1"
+    state.version_info = ModelVersionInfo("7")
+    assert state.model_url == "url-2"
+    expected = dict(original_host_url=HOST_URL, prefix="own-prefix", model_name="churn")
+    assert calls == [((), {**expected, "version_info": None}),
+                     ((), {**expected, "version_info": ModelVersionInfo("7")})]
+    assert list(calls[0][1]) == ["original_host_url", "prefix", "model_name", "version_info"]
+    assert ModelSelectionState(REGION)._url_resolver is not state._url_resolver
+
+
+@pytest.mark.parametrize("region, meta", [(REGION, None), (SimpleNamespace(name="eu"), META)])
+def test_model_url_fails_on_a_missing_attribute(region, meta):
+    with pytest.raises(AttributeError):
+        ModelSelectionState(region, model_meta=meta).model_url
+
+
+def test_model_config_loader_success(qtbot, caplog, canned):
+    caplog.set_level(logging.DEBUG, logger="velmora.app")
+    loader = GetModelConfigThread(parent=None, region=REGION, model_meta=META,
+                                  success_msg="loaded", error_msg="failed")
+    assert (loader.token, loader.model_conf, loader.model_api_header_meta) == (None, None, None)
+    with qtbot.waitSignal(loader.finished_with) as outcome:
+        run(qtbot, loader)
+    assert outcome.args == [True, "loaded"] and loader.error is None
+    assert loader.token == "token-m-1" and loader.op_result.success
+    assert loader.model_conf is canned.configs["churn"]
+    assert loader.model_api_header_meta is canned.header_meta
+    assert canned.calls == [("get_model_token", "m-1", False),
+                            ("get_model_config", HOST_URL, "token-m-1", "own-prefix", "churn", None)]
+    assert debug_lines(caplog) == ["Model_conf name: churn"]
+
+
+@pytest.mark.parametrize("setup, calls, token, log", [
+    (lambda c: setattr(c, "token_error", "denied"), 1, None, []),
+    (lambda c: setattr(c, "config_error", "down"), 2, "token-m-1", []),
+    (lambda c: c.configs.clear(), 2, "token-m-1", ["Model_conf name: ?"]),
+], ids=["token-call-fails", "config-call-fails", "no-config"])
+def test_model_config_loader_stops_early_or_logs_the_missing_name(
+        qtbot, caplog, canned, setup, calls, token, log):
+    caplog.set_level(logging.DEBUG, logger="velmora.app")
+    setup(canned)
+    loader = run(qtbot, GetModelConfigThread(None, REGION, META))
+    assert [c[0] for c in canned.calls] == ["get_model_token", "get_model_config"][:calls]
+    assert loader.token == token and loader.model_conf is None and loader.error is None
+    assert bool(loader.op_result.success) == bool(log)
+    assert debug_lines(caplog) == log
+
+
+def test_workflow_services_loader(qtbot, canned):
+    loader = run(qtbot, GetWorkflowServicesThread(None, REGION, "ok", "failed"))
+    assert loader.workflow_services == canned.services and loader.op_result.success
+    canned.services_error = "down"
+    loader = run(qtbot, GetWorkflowServicesThread(None, REGION))
+    assert loader.workflow_services is None and loader.op_result.success is False
+
+
+def test_call_forms_and_threads(qtbot, monkeypatch, fake):
+    base_calls = []
+    base_init = VLMThread.__init__
+
+    def recording_init(self, *args, **kwargs):
+        base_calls.append((args, kwargs))
+        base_init(self, *args, **kwargs)
+
+    monkeypatch.setattr(VLMThread, "__init__", recording_init)
+    fake.replies.update(get_model_token=("tok", OK), get_model_config=("hdr", "conf", OK),
+                        get_workflow_services=(["svc"], OK))
+    version = ModelVersionInfo("2")
+    config_loader = run(qtbot, GetModelConfigThread(None, REGION, META, version, "y", error_msg="n"))
+    services_loader = run(qtbot, GetWorkflowServicesThread(error_msg="n", region=REGION, parent=None))
+    assert base_calls == [((None, "y", "n"), {}), ((None, None, "n"), {})]
+    assert [c[:3] for c in fake.calls] == [
+        ("K8sConsoleClient", (), {"region": REGION}),
+        ("ModelHostClient", (), {}),
+        ("get_model_token", ("m-1",), {"upload": False}),
+        ("get_model_config", (HOST_URL,), dict(token="tok", prefix="own-prefix",
+                                              model_name="churn", version_info=version)),
+        ("K8sConsoleClient", (REGION,), {}),
+        ("get_workflow_services", (), {}),
+    ]
+    assert list(fake.calls[3][2]) == ["token", "prefix", "model_name", "version_info"]
+    # Clients are made on the constructing thread and used on the worker thread.
+    threads = [c[3] for c in fake.calls]
+    main = threading.get_ident()
+    assert threads[0] == threads[1] == threads[4] == main
+    assert main not in (threads[2], threads[3], threads[5])
+    assert (config_loader.model_api_header_meta, config_loader.model_conf) == ("hdr", "conf")
+    assert services_loader.workflow_services == ["svc"]
+
+
+TOO_FEW = "not enough values to unpack (expected {}, got {})"
+TOO_MANY = "too many values to unpack (expected {})"
+GONE = ConnectionError("gone")
+
+
+@pytest.mark.parametrize("loader_class, replies, error", [
+    (GetModelConfigThread, {"get_model_token": ("tok",)}, ValueError(TOO_FEW.format(2, 1))),
+    (GetModelConfigThread, {"get_model_token": ("tok", OK, 1)}, ValueError(TOO_MANY.format(2))),
+    (GetModelConfigThread, {"get_model_token": None},
+     TypeError("cannot unpack non-iterable NoneType object")),
+    (GetModelConfigThread, {"get_model_token": ("tok", OK), "get_model_config": ["h", "c"]},
+     ValueError(TOO_FEW.format(3, 2))),
+    (GetModelConfigThread, {"get_model_token": ("tok", OK), "get_model_config": iter("hcrx")},
+     ValueError(TOO_MANY.format(3))),
+    (GetModelConfigThread, {"get_model_token": (None, OK)}, AssertionError()),
+    (GetModelConfigThread, {"get_model_token": GONE}, GONE),
+    (GetWorkflowServicesThread, {"get_workflow_services": ([],)}, ValueError(TOO_FEW.format(2, 1))),
+    (GetWorkflowServicesThread, {"get_workflow_services": ([], OK, 0)},
+     ValueError(TOO_MANY.format(2))),
+], ids=["token-short", "token-long", "token-none", "config-short", "config-long",
+        "no-token", "client-raises", "services-short", "services-long"])
+def test_errors_propagate_out_of_run_unchanged(qtbot, fake, loader_class, replies, error):
+    fake.replies.update(replies)
+    args = (None, REGION, META) if loader_class is GetModelConfigThread else (None, REGION)
+    loader = run(qtbot, loader_class(*args))
+    assert type(loader.error) is type(error) and loader.error.args == error.args
+    assert error is not GONE or loader.error is GONE
+    assert ("get_model_config" in [c[0] for c in fake.calls]) == ("get_model_config" in replies)
+    if loader_class is GetModelConfigThread:
+        # A reply that cannot be unpacked binds none of its targets.
+        token_reply = replies["get_model_token"]
+        token_ok = isinstance(token_reply, tuple) and len(token_reply) == 2
+        assert loader.op_result is (token_reply[1] if token_ok else None)
+        assert loader.model_conf is None
+
+
+def test_region_of_the_wrong_type_fails_the_assertion():
+    with pytest.raises(AssertionError) as info:
+        GetModelConfigThread(None, SimpleNamespace(k8s_config=K8sConfig(HOST_URL)), META)
+    assert info.value.args == ()
+
+
+def test_assertions_are_skipped_with_optimisation(monkeypatch):
+    monkeypatch.setenv("PYTHONOPTIMIZE", "1")
+    run_python("""
+        from types import SimpleNamespace
+        import shared_ui
+        from velmoracore import canned
+        from velmoracore.api_k8s import ModelMeta, ModelPrefix
+        canned.canned.delay_sec = 0
+        canned.canned.tokens["m-1"] = None
+        region = SimpleNamespace(k8s_config=SimpleNamespace(host_url="h"))
+        loader = shared_ui.GetModelConfigThread(None, region, ModelMeta("m-1", "n", ModelPrefix("p")))
+        loader._run()
+        if canned.canned.calls[-1] != ("get_model_config", "h", None, "p", "n", None):
+            raise SystemExit(f"unexpected calls: {canned.canned.calls}")
+    """)
