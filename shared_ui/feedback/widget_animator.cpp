@@ -23,10 +23,10 @@ void reset_style_sheet(py::object self, py::object widget, py::object original_s
     });
 }
 
-// The restore runs seconds later; by then the widget may be gone. sip notices the deletion of
-// objects Python created, but not of those C++ created and Python only wrapped (a dialog's
-// buttons, a form's children): for those a QPointer is the only reliable witness, and the
-// wrapper is marked deleted before reset_style_sheet looks at it.
+// The restore runs seconds later; by then the widget may be gone. sip.isdeleted is only as good
+// as sip's view of the object's life, which can miss the deletion of an object that C++ created
+// and Python merely wrapped; a QPointer sees every deletion, so a wrapper it outlived is marked
+// deleted before reset_style_sheet looks at it.
 void schedule_restore(py::object self, py::object widget, py::object original_style_sheet,
                       py::object display_for_msec) {
     const bool tracked = py::isinstance(widget, global("QObject"));
