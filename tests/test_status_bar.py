@@ -1,5 +1,6 @@
 import datetime as real_datetime
 import logging
+from types import SimpleNamespace
 
 import pytest
 from PyQt6 import sip
@@ -50,48 +51,29 @@ def bar(window):
     return window.statusBar()
 
 
-class Metrics:
-    def horizontalAdvance(self, text):
-        return 40
-
-    def height(self):
-        return 16
-
-
-def test_construction(window, bar):
-    assert list(vars(bar)) == ["app_state", "status_label", "floating_status_label",
-                               "floating_status_font_metrics", "hide_status_bar_timer",
-                               "time_to_hide"]
-    assert bar.app_state is shared_ui.app_state_glbl and bar.time_to_hide is None
-    assert bar.floating_status_label.parent() is window
-    assert bar.floating_status_label.alignment() == (Qt.AlignmentFlag.AlignRight
-                                                     | Qt.AlignmentFlag.AlignBottom)
-    assert not bar.hide_status_bar_timer.isSingleShot()
-    assert not bar.hide_status_bar_timer.isActive()
-
-
-@pytest.mark.parametrize("size, metrics, geometry", [
-    ((1000, 700), Metrics(), (922, 674, 50, 21)),
-    ((640, 480), Metrics(), (562, 454, 50, 21)),
-])
-def test_floating_label_geometry_and_colour(window, bar, size, metrics, geometry):
+@pytest.mark.parametrize("size, geometry", [((1000, 700), (922, 674, 50, 21)),
+                                            ((640, 480), (562, 454, 50, 21))])
+def test_floating_label_geometry_and_colour(window, bar, size, geometry):
     window.resize(*size)
-    bar.floating_status_font_metrics = metrics
+    bar.floating_status_font_metrics = SimpleNamespace(horizontalAdvance=lambda text: 40,
+                                                       height=lambda: 16)
     palette = bar.palette()
     palette.setColor(QPalette.ColorRole.Window, QColor(12, 34, 56))
     bar.setPalette(palette)
     bar.showMessage2("Saved", 200)
     label = bar.floating_status_label
-    assert label.geometry().getRect() == geometry
+    assert label.parent() is window and label.geometry().getRect() == geometry
     assert label.styleSheet() == "background-color: rgb(12, 34, 56)"
     assert label.isVisible() and label.text() == "Saved"
     assert not bar.isVisible() and bar.hide_status_bar_timer.isActive()
 
 
-def test_empty_floating_message_shows_the_label_but_starts_no_timer(bar):
-    bar.showMessage2("", 200)
-    assert bar.floating_status_label.isVisible()
-    assert bar.floating_status_label.width() == 10
+@pytest.mark.parametrize("show", [lambda bar: bar.showMessage("", 500),
+                                  lambda bar: bar.showMessage2("", 500, False),
+                                  lambda bar: bar.showMessage2("", 500)])
+def test_empty_messages_show_no_bar_and_start_no_timer(bar, show):
+    show(bar)
+    assert bar.currentMessage() == "" and not bar.isVisible()
     assert not bar.hide_status_bar_timer.isActive() and bar.time_to_hide is None
 
 
@@ -118,12 +100,6 @@ def test_floating_failure_falls_back_to_the_bar(qtbot, caplog, break_it):
     assert (record.levelname, record.getMessage()) == (
         "WARNING", "Could not display floating status label")
     assert record.exc_info[0] is AttributeError
-
-
-def test_show_message_empty_starts_nothing(bar):
-    bar.showMessage("", 500)
-    assert bar.currentMessage() == "" and not bar.isVisible()
-    assert not bar.hide_status_bar_timer.isActive()
 
 
 def test_later_message_moves_the_deadline_and_the_timer_keeps_its_interval(bar, clock):
@@ -183,17 +159,10 @@ def test_has_messages_looks_in_all_three_places(bar, where):
     elif where == "floating":
         bar.floating_status_label.setText("text")
     assert bar.has_messages() is (where is not None)
+    bar.clearMessage()
+    assert bar.has_messages() is (where == "floating")
     bar.clear_messages_and_hide()
     assert bar.has_messages() is False
-
-
-def test_clear_message_leaves_the_floating_label(bar):
-    bar.showMessage("temporary", 1000)
-    bar.status_label.setText("label")
-    bar.floating_status_label.setText("floating")
-    bar.clearMessage()
-    assert (bar.currentMessage(), bar.status_label.text()) == ("", "")
-    assert bar.floating_status_label.text() == "floating"
 
 
 def test_click_hides_the_floating_label_but_keeps_its_text(qtbot, bar):
