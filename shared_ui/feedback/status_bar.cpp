@@ -47,8 +47,8 @@ void status_bar_init(py::object self, py::object parent) {
 }
 
 void on_status_bar_timer(py::object self, py::args, py::kwargs) {
-    // Qt normally drops the connection with the bar; should a timeout still arrive for a
-    // deleted bar, there is nothing left to clear, and an error here would abort the host.
+    // The timer lives as long as the bar's Python object, which can outlast the widget. A
+    // deleted bar has nothing left to clear, and an error raised here would abort the host.
     if (truthy(global("sip").attr("isdeleted")(self))) {
         self.attr("hide_status_bar_timer").attr("stop")();
         return;
