@@ -7,6 +7,7 @@ class Ui_PickValuesDialog:
     def setupUi(self, dialog):
         dialog.setObjectName("PickValuesDialog")
         dialog.resize(320, 360)
+        dialog.setWindowTitle("Pick values")
         self.verticalLayout = QVBoxLayout(dialog)
         self.listWidget = QListWidget(dialog)
         self.listWidget.setObjectName("listWidget")

@@ -1,0 +1,184 @@
+import datetime as real_datetime
+import logging
+from types import SimpleNamespace
+
+import pytest
+from PyQt6 import sip
+from PyQt6.QtCore import Qt
+from PyQt6.QtGui import QColor, QPalette
+from PyQt6.QtWidgets import QMainWindow
+
+import shared_ui
+from shared_ui import VLMStatusBar
+
+T0 = real_datetime.datetime(2026, 1, 1, 12, 0, 0)
+
+
+class Clock:
+    """Stands in for datetime.datetime in the module, so deadlines are exact."""
+
+    def __init__(self):
+        self.time = T0
+
+    def now(self):
+        return self.time
+
+    def advance(self, msecs):
+        self.time += real_datetime.timedelta(milliseconds=msecs)
+
+
+@pytest.fixture
+def clock(monkeypatch):
+    fake = Clock()
+    monkeypatch.setattr(shared_ui, "datetime", fake)
+    return fake
+
+
+@pytest.fixture
+def window(qtbot):
+    window = QMainWindow()
+    window.resize(1000, 700)
+    bar = VLMStatusBar(window)
+    window.setStatusBar(bar)
+    qtbot.addWidget(window)
+    window.show()
+    bar.setVisible(False)
+    return window
+
+
+@pytest.fixture
+def bar(window):
+    return window.statusBar()
+
+
+@pytest.mark.parametrize("size, geometry", [((1000, 700), (922, 674, 50, 21)),
+                                            ((640, 480), (562, 454, 50, 21))])
+def test_floating_label_geometry_and_colour(window, bar, size, geometry):
+    window.resize(*size)
+    bar.floating_status_font_metrics = SimpleNamespace(horizontalAdvance=lambda text: 40,
+                                                       height=lambda: 16)
+    palette = bar.palette()
+    palette.setColor(QPalette.ColorRole.Window, QColor(12, 34, 56))
+    bar.setPalette(palette)
+    bar.showMessage2("Saved", 200)
+    label = bar.floating_status_label
+    assert label.parent() is window and label.geometry().getRect() == geometry
+    assert label.styleSheet() == "background-color: rgb(12, 34, 56)"
+    assert label.isVisible() and label.text() == "Saved"
+    assert not bar.isVisible() and bar.hide_status_bar_timer.isActive()
+
+
+@pytest.mark.parametrize("show", [lambda bar: bar.showMessage("", 500),
+                                  lambda bar: bar.showMessage2("", 500, False),
+                                  lambda bar: bar.showMessage2("", 500)])
+def test_empty_messages_show_no_bar_and_start_no_timer(bar, show):
+    show(bar)
+    assert bar.currentMessage() == "" and not bar.isVisible()
+    assert not bar.hide_status_bar_timer.isActive() and bar.time_to_hide is None
+
+
+def test_in_bar_message_leaves_the_floating_label(bar):
+    bar.showMessage2("float", 200)
+    bar.showMessage2(message="in bar", msecs=200, use_floating_label=False)
+    assert bar.status_label.text() == "in bar" and bar.isVisible()
+    assert bar.floating_status_label.text() == "float"
+
+
+@pytest.mark.parametrize("break_it", ["no parent", "metrics"])
+def test_floating_failure_falls_back_to_the_bar(qtbot, caplog, break_it):
+    window = QMainWindow()
+    qtbot.addWidget(window)
+    bar = VLMStatusBar(None if break_it == "no parent" else window)
+    if break_it == "metrics":
+        bar.floating_status_font_metrics = None
+    caplog.set_level(logging.DEBUG)
+    bar.showMessage2("hello", 200)
+    assert bar.status_label.text() == "hello" and not bar.isHidden()
+    assert bar.floating_status_label.text() == "" and not bar.floating_status_label.isVisible()
+    assert bar.hide_status_bar_timer.isActive()
+    [record] = caplog.records
+    assert (record.levelname, record.getMessage()) == (
+        "WARNING", "Could not display floating status label")
+    assert record.exc_info[0] is AttributeError
+
+
+def test_later_message_moves_the_deadline_and_the_timer_keeps_its_interval(bar, clock):
+    bar.showMessage("first", 5000)
+    clock.advance(1000)
+    bar.showMessage("second", 1000)
+    assert bar.time_to_hide == T0 + real_datetime.timedelta(milliseconds=2000)
+    assert bar.hide_status_bar_timer.interval() == 5000
+    clock.advance(999)
+    bar._on_status_bar_timer()
+    assert bar.has_messages() and bar.isVisible()
+    clock.advance(1)
+    bar._on_status_bar_timer("ignored", key="ignored")
+    assert not bar.has_messages() and not bar.isVisible()
+    assert not bar.hide_status_bar_timer.isActive()
+    assert bar.time_to_hide == T0 + real_datetime.timedelta(milliseconds=2000)
+
+
+def test_hiding_happens_at_the_first_poll_after_the_deadline(qtbot, bar, clock):
+    bar.showMessage2("floating", 20)
+    polls = []
+    bar.hide_status_bar_timer.timeout.connect(lambda: polls.append(clock.now()))
+    qtbot.waitUntil(lambda: len(polls) >= 3)
+    assert bar.floating_status_label.isVisible() and bar.hide_status_bar_timer.isActive()
+    clock.advance(20)
+    qtbot.waitUntil(lambda: not bar.floating_status_label.isVisible())
+    assert not bar.has_messages() and not bar.hide_status_bar_timer.isActive()
+
+
+def test_real_clock_hides_everything(qtbot, bar):
+    bar.showMessage("temporary", 30)
+    bar.showMessage2("in bar", 30, use_floating_label=False)
+    qtbot.waitUntil(lambda: not bar.isVisible())
+    assert not bar.has_messages()
+
+
+def test_without_app_state_messages_stay(bar):
+    bar.app_state = None
+    bar.showMessage2("stays", 10, use_floating_label=False)
+    assert bar.time_to_hide is None and not bar.hide_status_bar_timer.isActive()
+    assert bar.status_label.text() == "stays"
+
+
+def test_timer_failure_clears_without_logging(bar, caplog):
+    caplog.set_level(logging.DEBUG)
+    bar.showMessage2("bad time", "soon", use_floating_label=False)
+    assert not bar.has_messages() and not bar.isVisible()
+    assert caplog.records == []
+
+
+@pytest.mark.parametrize("where", ["bar", "status_label", "floating", None])
+def test_has_messages_looks_in_all_three_places(bar, where):
+    if where == "bar":
+        super(VLMStatusBar, bar).showMessage("text")
+    elif where == "status_label":
+        bar.status_label.setText("text")
+    elif where == "floating":
+        bar.floating_status_label.setText("text")
+    assert bar.has_messages() is (where is not None)
+    bar.clearMessage()
+    assert bar.has_messages() is (where == "floating")
+    bar.clear_messages_and_hide()
+    assert bar.has_messages() is False
+
+
+def test_click_hides_the_floating_label_but_keeps_its_text(qtbot, bar):
+    bar.showMessage2("click me", 1000)
+    qtbot.mouseClick(bar.floating_status_label, Qt.MouseButton.LeftButton)
+    assert not bar.floating_status_label.isVisible()
+    assert bar.has_messages()
+
+
+def test_a_deleted_bar_with_a_pending_deadline_is_harmless(qtbot, clock):
+    window = QMainWindow()
+    bar = VLMStatusBar(window)
+    bar.showMessage("going", 10)
+    timer = bar.hide_status_bar_timer
+    sip.delete(window)
+    assert sip.isdeleted(bar)
+    clock.advance(50)
+    bar._on_status_bar_timer()
+    assert not timer.isActive()
