@@ -465,3 +465,14 @@ def test_press_without_handler_and_handler_errors(qtbot, four_bars):
     send_mouse(four_bars, QEvent.Type.MouseButtonPress, QPointF(1, 0))
     assert four_bars.current_series_pos == 7
     assert four_bars.mousePressEvent(None, 1, extra=2) is None
+
+
+@pytest.mark.parametrize("victim", ["chart", "view"])
+def test_deleted_chart_or_view_raises_instead_of_crashing(strip, victim):
+    from PyQt6 import sip
+    view = strip.mini_hist_chart_view
+    sip.delete(view.chart() if victim == "chart" else view)
+    for call in (lambda: strip.update_column_stats([1, 2, 3], [0, 1, 2, 3], 6, 0, 1, 2, 3, 4, 5),
+                 lambda: strip.update_ws_sampling_stats(1, 2, 3), lambda: strip.set_animations_on(True)):
+        with pytest.raises(RuntimeError, match="has been deleted"):
+            call()

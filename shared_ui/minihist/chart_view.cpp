@@ -5,16 +5,35 @@
 #include "minihist/minihist.hpp"
 #include "minihist/python_ops.hpp"
 
+#include <QtCharts/QChart>
+#include <QtCharts/QChartView>
+#include <QtWidgets/QGraphicsScene>
+
 namespace shared_ui {
 namespace {
+
+// QChartView keeps a plain pointer to its chart, so after the host deletes the chart the view
+// would hand out a dangling one. A deleted item has left the view's scene: check that first,
+// then ask the view through Python as usual.
+py::object chart_of(py::handle self) {
+    auto *view = qt_pointer<QChartView>(self, global("QChartView"));
+    QChart *chart = view->chart();
+    QGraphicsScene *scene = view->scene();
+    if (chart != nullptr && (scene == nullptr || !scene->items().contains(chart))) {
+        // The words sip uses for any other deleted object.
+        PyErr_SetString(PyExc_RuntimeError, "wrapped C/C++ object of type QChart has been deleted");
+        throw py::error_already_set();
+    }
+    return self.attr("chart")();
+}
 
 py::object new_bar_set() {
     return global("QBarSet")("VLMBarSet", py::arg("parent") = py::none());
 }
 
 void set_max_chart_size(py::handle self) {
-    self.attr("chart")().attr("setMaximumSize")(app_def("M_HIST_MAX_WIDTH"),
-                                                app_def("M_HIST_MIN_MAX_HEIGHT"));
+    chart_of(self).attr("setMaximumSize")(app_def("M_HIST_MAX_WIDTH"),
+                                          app_def("M_HIST_MIN_MAX_HEIGHT"));
 }
 
 void init(py::object self, py::object chart, py::object parent, py::object on_vlm_click_handler) {
@@ -35,40 +54,40 @@ void init(py::object self, py::object chart, py::object parent, py::object on_vl
     py::object size_policy = size_policy_type(policy.attr("Expanding"), policy.attr("Fixed"));
     size_policy.attr("setHorizontalStretch")(0);
     size_policy.attr("setVerticalStretch")(0);
-    self.attr("chart")().attr("setSizePolicy")(size_policy);
+    chart_of(self).attr("setSizePolicy")(size_policy);
 
     set_max_chart_size(self);
-    self.attr("chart")().attr("setMinimumSize")(app_def("M_HIST_MIN_WIDTH"),
-                                                app_def("M_HIST_MIN_MAX_HEIGHT"));
-    self.attr("chart")().attr("setAnimationOptions")(
+    chart_of(self).attr("setMinimumSize")(app_def("M_HIST_MIN_WIDTH"),
+                                          app_def("M_HIST_MIN_MAX_HEIGHT"));
+    chart_of(self).attr("setAnimationOptions")(
         global("QChart").attr("AnimationOption").attr("AllAnimations"));
-    self.attr("chart")().attr("legend")().attr("setVisible")(false);
+    chart_of(self).attr("legend")().attr("setVisible")(false);
 
     // Decided once: a view keeps the background it was born with when the host changes mode.
     py::object app_state = self.attr("app_state");
     bool dark = truth(app_state) && truth(app_state.attr("is_dark_mode"));
-    py::object chart_now = self.attr("chart")();
+    py::object chart_now = chart_of(self);
     chart_now.attr("setBackgroundVisible")(!dark);
     chart_now.attr("setBackgroundBrush")(
         global("QBrush")(global("QColor")(dark ? "transparent" : "White")));
 
     // A strip is only a few dozen pixels high: every margin would eat into the bars.
-    self.attr("chart")().attr("setMargins")(global("QMargins")(0, 0, 0, 0));
-    self.attr("chart")().attr("setContentsMargins")(0, 0, 0, 0);
-    self.attr("chart")().attr("setWindowFrameMargins")(0, 0, 0, 0);
-    self.attr("chart")().attr("layout")().attr("setContentsMargins")(0, 0, 0, 0);
+    chart_of(self).attr("setMargins")(global("QMargins")(0, 0, 0, 0));
+    chart_of(self).attr("setContentsMargins")(0, 0, 0, 0);
+    chart_of(self).attr("setWindowFrameMargins")(0, 0, 0, 0);
+    chart_of(self).attr("layout")().attr("setContentsMargins")(0, 0, 0, 0);
 
     self.attr("bar_set") = new_bar_set();
     self.attr("series") = global("QBarSeries")(py::arg("parent") = py::none());
     self.attr("series").attr("append")(self.attr("bar_set"));
-    self.attr("chart")().attr("addSeries")(self.attr("series"));
+    chart_of(self).attr("addSeries")(self.attr("series"));
 
     self.attr("processing_mouse_move") = false;
     self.attr("vlm_number_format_util") = global("NumberFormatUtil")();
 }
 
 void set_animations_on(py::object self, py::object animations_on) {
-    py::object chart = self.attr("chart")();
+    py::object chart = chart_of(self);
     py::object option = global("QChart").attr("AnimationOption");
     chart.attr("setAnimationOptions")(
         option.attr(truth(animations_on) ? "AllAnimations" : "NoAnimation"));
@@ -85,7 +104,7 @@ void update_chart(py::object self, py::object hist_values, py::object bin_edges,
 
     // Removing hands the old series back to its Python wrapper; rebinding `series` below
     // then destroys it together with its bar set.
-    self.attr("chart")().attr("removeSeries")(self.attr("series"));
+    chart_of(self).attr("removeSeries")(self.attr("series"));
 
     self.attr("bar_set") = new_bar_set();
     for (py::handle value : hist_values)
@@ -97,13 +116,13 @@ void update_chart(py::object self, py::object hist_values, py::object bin_edges,
     set_max_chart_size(self);
 
     self.attr("series").attr("append")(self.attr("bar_set"));
-    self.attr("chart")().attr("addSeries")(self.attr("series"));
+    chart_of(self).attr("addSeries")(self.attr("series"));
 }
 
 // Stores and returns the index of the bar under the pointer. Vertical bars are laid out along
 // x, horizontal ones along y; the result is not range-checked.
 py::object bar_index_at(py::handle self, py::handle event) {
-    py::object chart_pos = self.attr("chart")().attr("mapToValue")(event.attr("position")());
+    py::object chart_pos = chart_of(self).attr("mapToValue")(event.attr("position")());
     bool vertical = py::isinstance(self.attr("series"), global("QBarSeries"));
     py::object coordinate = chart_pos.attr(vertical ? "x" : "y")();
     // round() on a float rounds half to even, which decides the boundary between two bars.
@@ -134,7 +153,7 @@ void on_mouse_move_for_sampling_stat(py::object self, py::object /*event*/) {
     py::object description = self.attr("default_description");
     if (truth(description)) {
         self.attr("setToolTip")(description);
-        self.attr("chart")().attr("setToolTip")(description);
+        chart_of(self).attr("setToolTip")(description);
     }
 }
 
@@ -201,7 +220,7 @@ void on_mouse_move_for_column_stat(py::object self, py::object event) {
             py::object global_pos = self.attr("mapToGlobal")(event.attr("pos")());
             global("QToolTip").attr("showText")(global_pos, tool_tip_text);
             self.attr("setToolTip")(tool_tip_text);
-            self.attr("chart")().attr("setToolTip")(tool_tip_text);
+            chart_of(self).attr("setToolTip")(tool_tip_text);
         });
 }
 
