@@ -1,0 +1,478 @@
+import logging
+
+import pytest
+from PyQt6.QtCharts import QBarSeries, QChart, QHorizontalBarSeries
+from PyQt6.QtCore import QEvent, QPointF, Qt
+from PyQt6.QtGui import QFont, QMouseEvent
+from PyQt6.QtWidgets import QApplication, QSizePolicy, QToolTip, QVBoxLayout, QWidget
+
+import shared_ui
+from shared_ui import MiniHist, MiniHistChartView, MiniHistViewMode
+from velmora.shared import AppDef
+from velmoracore.util import NumberFormatUtil
+
+COLUMN, SAMPLING = MiniHistViewMode.COLUMN_STAT, MiniHistViewMode.WS_SAMPLING_STAT
+SLOTS = [(f"{side}{n}Label", f"{side}{n}ValueLabel") for side in ("left", "right") for n in (1, 2, 3)]
+F = NumberFormatUtil().format_number
+SHORT = NumberFormatUtil(use_less_space=True).format_number
+
+
+class Clicks:
+    def __init__(self):
+        self.seen = []
+        self.strip = None
+
+    def __call__(self, *args):
+        assert args == ()
+        self.seen.append(self.strip.mini_hist_chart_view.current_series_pos)
+
+
+@pytest.fixture
+def clicks():
+    return Clicks()
+
+
+@pytest.fixture
+def strip(qtbot, clicks):
+    host = QWidget()
+    QVBoxLayout(host).setContentsMargins(0, 0, 0, 0)
+    widget = MiniHist(host, on_vlm_click_handler=clicks)
+    host.layout().addWidget(widget)
+    clicks.strip = widget
+    qtbot.addWidget(host)
+    host.resize(600, AppDef.M_HIST_MIN_MAX_HEIGHT)
+    host.show()
+    qtbot.waitExposed(host)
+    widget.set_animations_on(False)
+    yield widget  # while `host` keeps the strip alive
+
+
+def slots(strip):
+    """(caption, value, visible) per slot, as the user sees the pairs."""
+    out = []
+    for caption, value in SLOTS:
+        c, v = getattr(strip, caption), getattr(strip, value)
+        assert c.isVisibleTo(strip) == v.isVisibleTo(strip)
+        out.append((c.text(), v.text(), c.isVisibleTo(strip)))
+    return out
+
+
+def bars(view):
+    (series,) = view.chart().series()
+    (bar_set,) = series.barSets()
+    return type(series), [bar_set.at(i) for i in range(bar_set.count())]
+
+
+def send_mouse(view, kind, value_point):
+    """A real mouse event where the chart draws `value_point`, delivered as Qt delivers it."""
+    chart = view.chart()
+    # Unrounded, so that a pointer exactly halfway between two bars can be tested.
+    pos = view.viewportTransform().map(chart.mapToScene(chart.mapToPosition(value_point, view.series)))
+    button = Qt.MouseButton.LeftButton if kind == QEvent.Type.MouseButtonPress else Qt.MouseButton.NoButton
+    event = QMouseEvent(kind, pos, QPointF(view.viewport().mapToGlobal(pos)), button, button,
+                        Qt.KeyboardModifier.NoModifier)
+    QApplication.sendEvent(view.viewport(), event)
+
+
+def hover(view, x, y=0.0):
+    send_mouse(view, QEvent.Type.MouseMove, QPointF(x, y))
+    return QToolTip.text() if QToolTip.isVisible() else None
+
+
+# --- chart view -----------------------------------------------------------------------------
+
+def test_new_view_attributes_and_chart_setup(qtbot):
+    parent = QWidget()
+    qtbot.addWidget(parent)
+    chart = QChart()
+    view = MiniHistChartView(chart=chart, parent=parent, on_vlm_click_handler=None)
+    assert list(vars(view)) == [
+        "view_mode", "bin_edges", "hist_values", "hist_val_total_count", "std_val",
+        "default_description", "on_vlm_click_handler", "app_state", "current_series_pos",
+        "bar_set", "series", "processing_mouse_move", "vlm_number_format_util"]
+    assert (view.view_mode, view.bin_edges, view.hist_values, view.hist_val_total_count) == (
+        SAMPLING, [-1], [-1], -1)
+    assert (view.std_val, view.current_series_pos, view.processing_mouse_move) == (-1.0, 0, False)
+    assert view.toolTipDuration() == AppDef.M_HIST_TOOL_TIP_DURATION
+    assert chart.minimumSize().toSize().width() == AppDef.M_HIST_MIN_WIDTH
+    assert chart.maximumSize().toSize().width() == AppDef.M_HIST_MAX_WIDTH
+    assert chart.minimumHeight() == chart.maximumHeight() == AppDef.M_HIST_MIN_MAX_HEIGHT
+    policy = chart.sizePolicy()
+    assert (policy.horizontalPolicy(), policy.verticalPolicy()) == (
+        QSizePolicy.Policy.Expanding, QSizePolicy.Policy.Fixed)
+    assert chart.animationOptions() == QChart.AnimationOption.AllAnimations
+    assert not chart.legend().isVisible()
+    assert chart.margins().isNull() and chart.layout().getContentsMargins() == (0, 0, 0, 0)
+    assert chart.series() == [view.series] and type(view.series) is QBarSeries
+    assert view.series.barSets() == [view.bar_set] and view.bar_set.label() == "VLMBarSet"
+    assert view.bar_set.count() == 0
+    assert view.chart() is chart and isinstance(view.vlm_number_format_util, NumberFormatUtil)
+
+
+def test_sizes_are_read_from_the_host_when_used(qtbot, monkeypatch):
+    monkeypatch.setattr(AppDef, "M_HIST_MAX_WIDTH", 333)
+    monkeypatch.setattr(AppDef, "M_HIST_MIN_MAX_HEIGHT", 41)
+    view = MiniHistChartView(QChart(), None, None)
+    qtbot.addWidget(view)
+    assert view.chart().maximumSize().toSize().width() == 333
+    monkeypatch.setattr(AppDef, "M_HIST_MAX_WIDTH", 222)
+    view.update_chart([1, 2], [0, 1, 2], 3, COLUMN)
+    assert view.chart().maximumSize().toSize().width() == 222
+
+
+@pytest.mark.parametrize("dark, app_state, visible, alpha", [
+    (True, "host", False, 0), (False, "host", True, 255), (True, None, True, 255),
+])
+def test_background_follows_dark_mode_at_construction(qtbot, dark_mode, monkeypatch, dark,
+                                                      app_state, visible, alpha):
+    dark_mode(dark)
+    if app_state is None:
+        monkeypatch.setattr(shared_ui, "app_state_glbl", None)
+    view = MiniHistChartView(QChart(), None, None)
+    qtbot.addWidget(view)
+    dark_mode(not dark)  # too late: the background was chosen
+    chart = view.chart()
+    assert chart.isBackgroundVisible() == visible
+    assert chart.backgroundBrush().color().alpha() == alpha
+    if visible:
+        assert chart.backgroundBrush().color().name() == "#ffffff"
+
+
+@pytest.mark.parametrize("values, series_type", [
+    ([], QHorizontalBarSeries), ([7], QHorizontalBarSeries), ([1, 2, 3], QHorizontalBarSeries),
+    ([1, 2, 3, 4], QBarSeries), ((5.5, 0, 2, 1, 9), QBarSeries),
+])
+def test_update_chart_replaces_the_one_series(qtbot, values, series_type):
+    view = MiniHistChartView(QChart(), None, None)
+    qtbot.addWidget(view)
+    view.update_chart(hist_values=[9, 9, 9, 9], bin_edges=[0], hist_val_total_count=1,
+                      view_mode=SAMPLING, default_description="old")
+    view.update_chart(values, [0, 1], 10, view_mode=COLUMN)
+    assert bars(view) == (series_type, [float(v) for v in values])
+    assert view.chart().series() == [view.series] and view.series.barSets() == [view.bar_set]
+    assert (view.hist_values, view.view_mode, view.default_description) == (values, COLUMN, None)
+
+
+def test_update_chart_with_a_non_number_leaves_no_series(qtbot):
+    view = MiniHistChartView(QChart(), None, None)
+    qtbot.addWidget(view)
+    with pytest.raises(TypeError):
+        view.update_chart([1, "x", 3, 4], [0], 8, COLUMN, "d")
+    assert view.chart().series() == []
+    assert (view.hist_values, view.default_description) == ([1, "x", 3, 4], "d")
+    view.update_chart([1, 2], [0], 3, COLUMN)
+    assert bars(view) == (QHorizontalBarSeries, [1.0, 2.0])
+
+
+# --- strip ----------------------------------------------------------------------------------
+
+def test_new_strip_layout(strip):
+    assert not strip.isVisible() and QWidget.isVisible(strip)
+    assert strip.view_mode is SAMPLING
+    assert strip.horizontalLayout.objectName() == "horizontalLayout"
+    assert strip.horizontalLayout.getContentsMargins() == (0, 0, 0, 0)
+    layout = strip.horizontalLayout
+    assert [layout.itemAt(i).layout() or layout.itemAt(i).widget() for i in range(layout.count())] == [
+        strip.gridLayoutLeft, strip.mini_hist_chart_view, strip.gridLayoutRight]
+    point_size = QFont().pointSize() - 2
+    for slot, names in enumerate(SLOTS):
+        grid = strip.gridLayoutLeft if slot < 3 else strip.gridLayoutRight
+        assert grid.sizeConstraint() == grid.SizeConstraint.SetFixedSize
+        for column, name in enumerate(names):
+            label = getattr(strip, name)
+            assert label.objectName() == name and label.text() == "" and label.parentWidget() is strip
+            assert label.font().pointSize() == point_size
+            assert label.sizePolicy().horizontalPolicy() == QSizePolicy.Policy.Fixed
+            index = grid.indexOf(label)
+            assert grid.getItemPosition(index) == (slot % 3, column, 1, 1)
+            right = column == 1 and slot < 3
+            assert grid.itemAt(index).alignment() == (
+                Qt.AlignmentFlag.AlignRight if right else Qt.AlignmentFlag(0))
+    view = strip.mini_hist_chart_view
+    assert (view.minimumWidth(), view.maximumWidth()) == (AppDef.M_HIST_MIN_WIDTH, AppDef.M_HIST_MAX_WIDTH)
+    assert view.height() == AppDef.M_HIST_MIN_MAX_HEIGHT
+    assert view.sizePolicy().horizontalPolicy() == QSizePolicy.Policy.Expanding
+    assert view.renderHints() & view.renderHints().Antialiasing
+    assert strip.vlm_number_format_util.use_less_space is True
+
+
+def test_bucket_labels_show_hide_and_format(strip):
+    update = strip._MiniHist__update_bucket_labels
+    update([["a", 1.5], ["b", 3], ["c", "True"], [" ", ""], ["e", None], ["f", 1234567.0]])
+    assert slots(strip) == [("a", SHORT(1.5), True), ("b", "3", True), ("c", "True", True),
+                            (" ", "", True), ("e", "None", True), ("f", SHORT(1234567.0), True)]
+    update(arr_label_and_value=[["", ""]] * 6)
+    assert [(c, v) for c, v, _ in slots(strip)][0] == ("a", SHORT(1.5))
+    assert not any(visible for *_, visible in slots(strip))
+
+
+EDGES = [float(e) for e in range(0, 110, 10)]
+
+
+@pytest.mark.parametrize("avg, order", [
+    (1.0, ["Min", "Avg", "25%", "50%", "75%", "Max"]),
+    (25.0, ["Min", "25%", "Avg", "50%", "75%", "Max"]),
+    (50.0, ["Min", "25%", "50%", "Avg", "75%", "Max"]),
+    (74.9, ["Min", "25%", "50%", "Avg", "75%", "Max"]),
+    (75.0, ["Min", "25%", "50%", "75%", "Avg", "Max"]),
+])
+def test_column_stats_place_avg_among_the_quartiles(strip, avg, order):
+    strip.update_column_stats([1, 2, 3, 4, 5, 6, 7, 8, 9, 10], EDGES, 55, 0, 25.0, 50.0, 75.0, 100, avg)
+    shown = slots(strip)
+    assert [c for c, _, _ in shown] == order
+    values = {"Min": "0", "25%": SHORT(25.0), "50%": SHORT(50.0), "75%": SHORT(75.0),
+              "Max": "100", "Avg": SHORT(avg)}
+    assert [v for _, v, _ in shown] == [values[c] for c in order]
+    assert strip.isVisible() and strip.view_mode is COLUMN
+    assert bars(strip.mini_hist_chart_view)[0] is QBarSeries
+    assert strip.maximumWidth() == AppDef.M_HIST_WITH_LABELS_MAX_WIDTH
+
+
+B = " "
+
+
+@pytest.mark.parametrize("counts, total, boolean, chart_values, edges, expected", [
+    # values only at both ends: the lowest and the highest bucket
+    ([3, 0, 0, 0, 0, 0, 0, 0, 0, 7], 10, False, [3, 7], [0.0, 10.0, 100.0],
+     [(B, SHORT(100.0)), None, (B, SHORT(0.0)), (B, ""), ("Avg", SHORT(4.5)), (B, "")]),
+    ([3, 0, 0, 0, 0, 0, 0, 0, 0, 7], 10, True, [3, 7], [0.0, 10.0, 100.0],
+     [(B, "True"), None, (B, "False"), (B, ""), ("Avg", SHORT(4.5)), (B, "")]),
+    ([0] * 10, 0, False, [0, 0], [0.0, 10.0, 100.0],
+     [(B, SHORT(100.0)), None, (B, SHORT(0.0)), (B, ""), ("Avg", SHORT(4.5)), (B, "")]),
+    # every value in the sixth bucket
+    ([0, 0, 0, 0, 0, 10, 0, 0, 0, 0], 10, False, [10], [50.0, 60.0],
+     [(B, ""), (B, SHORT(50.0)), (B, ""), None, None, None]),
+    ([0, 0, 0, 0, 0, 10, 0, 0, 0, 0], 10, True, [10], [50.0, 60.0],
+     [(B, ""), (B, "True"), (B, ""), None, None, None]),
+])
+def test_column_stats_reduce_end_and_middle_histograms(strip, counts, total, boolean,
+                                                        chart_values, edges, expected):
+    strip.update_column_stats(counts, EDGES, total, 0.0, 1.0, 2.0, 3.0, 100.0, 4.5,
+                              is_boolean_field=boolean)
+    view = strip.mini_hist_chart_view
+    assert bars(view) == (QHorizontalBarSeries, chart_values)
+    assert (view.hist_values, view.bin_edges, view.hist_val_total_count) == (chart_values, edges, total)
+    shown = slots(strip)
+    assert [(c, v) if visible else None for c, v, visible in shown] == expected
+    assert strip.maximumWidth() == int(AppDef.M_HIST_WITH_LABELS_MAX_WIDTH / 1.25)
+    assert strip.maximumHeight() == AppDef.M_HIST_MIN_MAX_HEIGHT
+
+
+@pytest.mark.parametrize("edges, shown", [([0.0, 1.0], "False"), ([0.5, 1.0], "False"),
+                                          ([0.6, 1.0], "True"), ([1, 2], "True")])
+def test_boolean_single_bucket_names_its_side_by_its_lower_edge(strip, edges, shown):
+    strip.update_column_stats([0, 0, 0, 0, 0, 4, 0], [9, 9, 9, 9, 9] + edges, 4, 0, 0, 0, 0, 1, 0.7, True)
+    assert slots(strip)[1] == (B, shown, True)
+
+
+def test_short_histograms_are_not_reduced_by_the_middle_test(strip):
+    strip.update_column_stats([0, 0, 10, 0, 0], EDGES[:6], 10, 0, 1, 2, 3, 4, 2)
+    assert bars(strip.mini_hist_chart_view) == (QBarSeries, [0, 0, 10, 0, 0])
+
+
+@pytest.mark.parametrize("wide, narrow", [(301, 240), (520, 416), (5, 4)])
+def test_narrow_width_is_wide_over_one_and_a_quarter_truncated(strip, monkeypatch, wide, narrow):
+    monkeypatch.setattr(AppDef, "M_HIST_WITH_LABELS_MAX_WIDTH", wide)
+    strip.update_column_stats([1, 1], [0, 1, 2], 2, 0, 0, 1, 1, 2, 1)
+    assert strip.maximumWidth() == narrow
+    strip.update_ws_sampling_stats(5, 5, 5)
+    assert strip.maximumWidth() == narrow
+    strip.update_column_stats([1, 1, 1], [0, 1, 2, 3], 3, 0, 0, 1, 1, 2, 1)
+    assert strip.maximumWidth() == wide
+
+
+def test_empty_histogram_fails_before_the_chart_or_labels_change(strip):
+    strip.update_column_stats([1, 2, 3], [0, 1, 2, 3], 6, 0, 1, 2, 3, 4, 5)
+    strip.set_animations_on(False)
+    before, series = slots(strip), strip.mini_hist_chart_view.series
+    with pytest.raises(IndexError):
+        strip.update_column_stats([], [], 0, 0, 1, 2, 3, 4, 5)
+    assert slots(strip) == before and strip.mini_hist_chart_view.series is series
+    assert strip.mini_hist_chart_view.chart().animationOptions() == QChart.AnimationOption.AllAnimations
+
+
+def test_incomparable_mean_fails_after_the_chart_before_the_labels(strip):
+    strip.update_column_stats([1, 2, 3], [0, 1, 2, 3], 6, 0, 1, 2, 3, 4, 5)
+    before = slots(strip)
+    with pytest.raises(TypeError):
+        strip.update_column_stats([4, 4, 4, 4], [0, 1, 2, 3, 4], 16, 0, 1, 2, 3, 4, None)
+    assert bars(strip.mini_hist_chart_view) == (QBarSeries, [4, 4, 4, 4])
+    assert slots(strip) == before
+
+
+def test_non_numeric_count_fails_with_the_old_series_removed(strip):
+    strip.update_column_stats([1, 2, 3], [0, 1, 2, 3], 6, 0, 1, 2, 3, 4, 5)
+    before = slots(strip)
+    with pytest.raises(TypeError):
+        strip.update_column_stats([1, None, 3], [0, 1, 2, 3], 6, 0, 1, 2, 3, 4, 5)
+    assert strip.mini_hist_chart_view.chart().series() == [] and slots(strip) == before
+
+
+@pytest.fixture
+def rows_calls(monkeypatch):
+    calls = []
+    real = NumberFormatUtil.rows_to_text
+
+    def spy(rows, *args, **kwargs):
+        calls.append((rows, args, kwargs))
+        return real(rows, *args, **kwargs)
+
+    monkeypatch.setattr(NumberFormatUtil, "rows_to_text", staticmethod(spy))
+    return calls
+
+
+def R(rows, estimated=False):
+    return NumberFormatUtil.rows_to_text(rows, estimated=estimated)
+
+
+@pytest.mark.parametrize("args, estimated, chart_values, left, description", [
+    ((1000, None, 50), True, [1000, 50],
+     [("Viewing", R(50)), None, ("Total rows", R(1000, True))],
+     [f"Viewing {R(50)} rows", f"Total estimated rows are {R(1000, True)}"]),
+    ((12345, 2000, 100, False), False, [12345, 2000, 100],
+     [("Viewing", R(100)), ("At worker", R(2000)), ("Total rows", R(12345))],
+     [f"Viewing {R(100)} rows", f"Backend worker has {R(2000)} rows",
+      f"Total estimated rows are {R(12345)}"]),
+    ((7, 0, None, None), True, [7, 0], [None, ("At worker", "0"), ("Total rows", R(7, True))],
+     ["Backend worker has 0 rows", f"Total estimated rows are {R(7, True)}"]),
+    ((None, None, None), True, [], [None, None, None], []),
+])
+def test_sampling_stats(strip, rows_calls, args, estimated, chart_values, left, description):
+    strip.update_column_stats([1, 2, 3], [0, 1, 2, 3], 6, 0, 1, 2, 3, 4, 5)
+    strip.set_animations_on(False)
+    strip.update_ws_sampling_stats(*args)
+    known = [(rows, flag) for rows, flag in zip(args[:3], (estimated, False, False)) if rows is not None]
+    assert rows_calls == [(rows, (), {"estimated": flag, "long_text": False}) for rows, flag in known]
+    view = strip.mini_hist_chart_view
+    assert bars(view) == (QHorizontalBarSeries, chart_values)
+    assert (view.view_mode, view.bin_edges, view.hist_val_total_count) == (SAMPLING, [-1], -1)
+    assert view.default_description == "\n".join(description)
+    shown = slots(strip)
+    assert [(c, v) if visible else None for c, v, visible in shown] == left + [None] * 3
+    assert strip.isVisible() and strip.view_mode is SAMPLING
+    assert view.chart().animationOptions() == QChart.AnimationOption.NoAnimation
+
+
+def test_failing_row_count_text_changes_nothing(strip, monkeypatch):
+    strip.update_ws_sampling_stats(10, 5, 1)
+    before, series = slots(strip), strip.mini_hist_chart_view.series
+
+    def broken(rows, estimated=False, long_text=False):
+        if rows == 1:
+            raise ValueError("no text")
+        return "n"
+
+    monkeypatch.setattr(NumberFormatUtil, "rows_to_text", staticmethod(broken))
+    strip.setMaximumSize(999, 99)
+    with pytest.raises(ValueError, match="no text"):
+        strip.update_ws_sampling_stats(total_rows=3, worker_rows=2, app_rows=1)
+    assert slots(strip) == before and strip.mini_hist_chart_view.series is series
+    assert strip.maximumWidth() == 999
+
+
+# --- hover and click ------------------------------------------------------------------------
+
+@pytest.fixture
+def four_bars(strip):
+    strip.update_column_stats([5, 10, 3, 2], [0, 10, 20, 30, 40], 20, 0, 8, 15, 25, 40, 17)
+    strip.set_animations_on(False)
+    return strip.mini_hist_chart_view
+
+
+def ranged(low, high, count, percent, last=False):
+    return (f"<b>&ge;{F(low)}</b> to <b>{'&le;' if last else '&lt;'}{F(high)}</b> <br>"
+            f"<b>{F(count)}</b> samples, <b>{percent}%</b> ")
+
+
+@pytest.mark.parametrize("x, index, text", [
+    (1.2, 1, ranged(10, 20, 10, "50")),
+    (0.0, 0, ranged(0, 10, 5, "25")),
+    (-0.4, 0, ranged(0, 10, 5, "25")),
+    (0.5, 0, ranged(0, 10, 5, "25")),
+    (1.5, 2, ranged(20, 30, 3, "15")),
+    (2.5, 2, ranged(20, 30, 3, "15")),
+    (3.0, 3, ranged(30, 40, 2, "10", last=True)),
+])
+def test_column_hover_explains_the_bar_under_the_pointer(four_bars, clicks, x, index, text):
+    assert hover(four_bars, x) == text
+    assert four_bars.current_series_pos == index
+    assert four_bars.toolTip() == four_bars.chart().toolTip() == text
+    send_mouse(four_bars, QEvent.Type.MouseButtonPress, QPointF(x, 0))
+    assert clicks.seen == [index]
+
+
+@pytest.mark.parametrize("x, index", [(-0.6, -1), (4.6, 5)])
+def test_column_hover_outside_the_bars_clears_the_tool_tip(qtbot, four_bars, clicks, x, index):
+    hover(four_bars, 1)
+    chart_tip = four_bars.chart().toolTip()
+    hover(four_bars, x)
+    qtbot.waitUntil(lambda: not QToolTip.isVisible(), timeout=2000)
+    assert four_bars.current_series_pos == index and four_bars.toolTip() == ""
+    assert four_bars.chart().toolTip() == chart_tip
+    send_mouse(four_bars, QEvent.Type.MouseButtonPress, QPointF(x, 0))
+    assert clicks.seen == [index]
+
+
+@pytest.mark.parametrize("counts, total, y, text", [
+    ([3, 1], 4, 0, f"<b>{F(0.0)}</b> has <b>3</b> samples <b>75%</b>"),
+    ([3, 1], 4, 1, f"<b>{F(1.0)}</b> has <b>1</b> samples <b>25%</b>"),
+    ([3, 1], 0, 1, f"<b>{F(1.0)}</b> has <b>1</b> samples <b>50%</b>"),
+    ([1, 1, 1], 3, 2, ranged(2, 3, 1, "33.3", last=True)),
+    ([2, 1, 0], 3, 0, ranged(0, 1, 2, "66.7")),
+    ([2, 1, 0], -5, 0, ranged(0, 1, 2, "50")),
+])
+def test_horizontal_bars_use_the_vertical_position(strip, counts, total, y, text):
+    view = strip.mini_hist_chart_view
+    edges = [0.0, 0.5, 1.0] if len(counts) == 2 else [0, 1, 2, 3]
+    view.update_chart(counts, edges, total, view_mode=COLUMN)
+    strip.set_animations_on(False)
+    assert hover(view, 0, y) == text
+    assert view.current_series_pos == y
+
+
+def test_sampling_hover_shows_the_description_and_press_does_nothing(strip, clicks):
+    strip.update_ws_sampling_stats(100, 10, 1)
+    view = strip.mini_hist_chart_view
+    hover(view, 0, 1)
+    assert view.toolTip() == view.chart().toolTip() == view.default_description
+    send_mouse(view, QEvent.Type.MouseButtonPress, QPointF(0, 2))
+    assert clicks.seen == [] and view.current_series_pos == 0
+    view.update_chart([1], [-1], -1, view_mode=SAMPLING)
+    hover(view, 0, 0)
+    assert view.toolTip() == view.chart().toolTip() != ""
+
+
+def test_hover_failure_is_logged_not_raised(four_bars, caplog):
+    four_bars.bin_edges = [0, 10]
+    with caplog.at_level(logging.ERROR, logger="velmora.app"):
+        hover(four_bars, 2)
+    (record,) = caplog.records
+    assert record.getMessage() == "Could not handle mouse move event for mini histogram"
+    assert record.exc_info[0] is IndexError
+    assert four_bars.current_series_pos == 2
+
+
+def test_press_without_handler_and_handler_errors(qtbot, four_bars):
+    def failing():
+        raise RuntimeError("host click failed")
+
+    four_bars.on_vlm_click_handler = failing
+    with qtbot.capture_exceptions() as errors:
+        send_mouse(four_bars, QEvent.Type.MouseButtonPress, QPointF(1, 0))
+    assert [type(e[1]) for e in errors] == [RuntimeError]
+    four_bars.on_vlm_click_handler = None
+    four_bars.current_series_pos = 7
+    send_mouse(four_bars, QEvent.Type.MouseButtonPress, QPointF(1, 0))
+    assert four_bars.current_series_pos == 7
+    assert four_bars.mousePressEvent(None, 1, extra=2) is None
+
+
+@pytest.mark.parametrize("victim", ["chart", "view"])
+def test_deleted_chart_or_view_raises_instead_of_crashing(strip, victim):
+    from PyQt6 import sip
+    view = strip.mini_hist_chart_view
+    sip.delete(view.chart() if victim == "chart" else view)
+    for call in (lambda: strip.update_column_stats([1, 2, 3], [0, 1, 2, 3], 6, 0, 1, 2, 3, 4, 5),
+                 lambda: strip.update_ws_sampling_stats(1, 2, 3), lambda: strip.set_animations_on(True)):
+        with pytest.raises(RuntimeError, match="has been deleted"):
+            call()
