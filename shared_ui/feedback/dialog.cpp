@@ -1,6 +1,5 @@
 // VLMDialog, the base of the host's dialogs, and FontHelper, its font change without a dialog.
 #include "feedback/feedback.hpp"
-#include "feedback/support.hpp"
 #include "frame/class_builder.hpp"
 #include "frame/module_globals.hpp"
 
@@ -47,7 +46,7 @@ void fix_dark_mode(py::object self, py::object combo_widget) {
         self.attr("logger"), "error",
         [] { return py::str("Could not change stylesheet for dark mode"); },
         [&] {
-            if (truthy(self.attr("app_state").attr("is_dark_mode")))
+            if (truth(self.attr("app_state").attr("is_dark_mode")))
                 combo_widget.attr("setStyleSheet")("color: white;");
         });
 }

@@ -1,6 +1,5 @@
 // PickAnyValueDialog: the user ticks any of a list of texts; the ticked ones come back in order.
 #include "feedback/feedback.hpp"
-#include "feedback/support.hpp"
 #include "frame/class_builder.hpp"
 #include "frame/module_globals.hpp"
 
@@ -41,7 +40,7 @@ void pick_values_init(py::object self, py::object parent, py::object text_list, 
     py::object ui = self.attr("ui");
     ui.attr("setupUi")(self);
     // Without a title of its own the dialog keeps the one the form gave it.
-    if (truthy(title))
+    if (truth(title))
         self.attr("setWindowTitle")(title);
 
     py::object list_widget = ui.attr("listWidget");

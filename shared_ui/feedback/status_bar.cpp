@@ -1,7 +1,6 @@
 // VLMFloatingLabel and VLMStatusBar: one timed message at a time, in the bar or floating over
 // the window's bottom-right corner.
 #include "feedback/feedback.hpp"
-#include "feedback/support.hpp"
 #include "frame/class_builder.hpp"
 #include "frame/module_globals.hpp"
 
@@ -14,7 +13,7 @@ py::object alignment(const char *flag) {
 
 // None and "" count as no message: they neither show the bar nor start the hiding timer.
 bool non_empty(py::handle message) {
-    return truthy(message) && py::len(message) > 0;
+    return truth(message) && py::len(message) > 0;
 }
 
 void floating_label_mouse_press(py::object self, py::object /*event*/) {
@@ -49,7 +48,7 @@ void status_bar_init(py::object self, py::object parent) {
 void on_status_bar_timer(py::object self, py::args, py::kwargs) {
     // The timer lives as long as the bar's Python object, which can outlast the widget. A
     // deleted bar has nothing left to clear, and an error raised here would abort the host.
-    if (truthy(global("sip").attr("isdeleted")(self))) {
+    if (truth(global("sip").attr("isdeleted")(self))) {
         self.attr("hide_status_bar_timer").attr("stop")();
         return;
     }
@@ -86,7 +85,7 @@ void set_timer_to_hide(py::object self, py::object msecs) {
             self.attr("time_to_hide") = global("datetime").attr("now")() +
                                         global("timedelta")(py::arg("milliseconds") = msecs);
             py::object timer = self.attr("hide_status_bar_timer");
-            if (!truthy(timer.attr("isActive")()))
+            if (!truth(timer.attr("isActive")()))
                 timer.attr("start")(msecs);
         },
         [&](py::error_already_set &) { self.attr("clear_messages_and_hide")(); });
@@ -115,7 +114,7 @@ void show_floating(py::object self, py::object message) {
 
 void show_message2(py::object self, py::object message, py::object msecs,
                    py::object use_floating_label) {
-    bool floating = truthy(use_floating_label);
+    bool floating = truth(use_floating_label);
     if (floating) {
         recovering([&] { show_floating(self, message); },
                    [&](py::error_already_set &error) {

@@ -1,6 +1,5 @@
 // WidgetAnimator: restyles a widget for a while, then puts its own style sheet back.
 #include "feedback/feedback.hpp"
-#include "feedback/support.hpp"
 #include "frame/class_builder.hpp"
 #include "frame/module_globals.hpp"
 
@@ -16,9 +15,9 @@ py::str stylesheet_failure() {
 
 void reset_style_sheet(py::object self, py::object widget, py::object original_style_sheet) {
     guarded(self.attr("logger"), "debug", stylesheet_failure, [&] {
-        if (widget.is_none() || truthy(global("sip").attr("isdeleted")(widget)))
+        if (widget.is_none() || truth(global("sip").attr("isdeleted")(widget)))
             return;
-        if (truthy(widget.attr("isVisible")()))
+        if (truth(widget.attr("isVisible")()))
             widget.attr("setStyleSheet")(original_style_sheet);
     });
 }
@@ -36,7 +35,7 @@ void schedule_restore(py::object self, py::object widget, py::object original_st
     py::cpp_function restore([self, widget, original_style_sheet, tracked, alive]() {
         if (tracked && alive.isNull()) {
             py::object sip = global("sip");
-            if (!truthy(sip.attr("isdeleted")(widget)))
+            if (!truth(sip.attr("isdeleted")(widget)))
                 sip.attr("setdeleted")(widget);
         }
         self.attr("reset_style_sheet")(widget, original_style_sheet);
@@ -55,7 +54,7 @@ void set_animation_to_widget(py::object self, py::object widget, py::object styl
             style = group_box_name + py::str("{") + style + py::str("}");
         }
         py::object original_style_sheet = widget.attr("styleSheet")();
-        if (truthy(original_style_sheet)) {
+        if (truth(original_style_sheet)) {
             py::object last_bracket_index = original_style_sheet.attr("rfind")("}");
             if (last_bracket_index.equal(py::int_(-1))) {
                 style = original_style_sheet + style;
@@ -74,7 +73,7 @@ void set_animation_to_widget(py::object self, py::object widget, py::object styl
 }
 
 void highlight_widget(py::object self, py::object widget, py::object highlight_for_msec) {
-    const char *highlighted_style = truthy(self.attr("app_state").attr("is_dark_mode"))
+    const char *highlighted_style = truth(self.attr("app_state").attr("is_dark_mode"))
                                         ? "color: orange; font-weight: bold;"
                                         : "color: blue; font-weight: bold;";
     self.attr("set_animation_to_widget")(py::arg("widget") = widget,

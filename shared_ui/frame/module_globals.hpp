@@ -32,20 +32,47 @@ py::object super_of(const char *class_name, py::handle self);
 void log_exception(py::handle logger, const char *level, py::handle message,
                    py::error_already_set &error);
 
-// Runs `work`; any Python error or C++ exception it raises is logged as log_exception does and
-// swallowed. `message` is produced only when something failed.
-template <typename Work, typename Message>
-void guarded(py::handle logger, const char *level, Message &&message, Work &&work) {
+// The truth value an `if` would take of `value` (__bool__, __len__ and their errors).
+inline bool truth(py::handle value) {
+    const int result = PyObject_IsTrue(value.ptr());
+    if (result < 0)
+        throw py::error_already_set();
+    return result == 1;
+}
+
+// `left <op> right` as an expression (op is Py_LT, Py_EQ, ...): unlike PyObject_RichCompareBool
+// there is no identity shortcut, so a NaN is not equal to itself and numpy-style results keep
+// their own truth.
+inline bool compares(py::handle left, int op, py::handle right) {
+    PyObject *result = PyObject_RichCompare(left.ptr(), right.ptr(), op);
+    if (result == nullptr)
+        throw py::error_already_set();
+    return truth(py::reinterpret_steal<py::object>(result));
+}
+
+// A try/except block: runs `work`; when it raises a Python error or a C++ exception that
+// pybind11 would translate, calls `recover(error)` with the Python error. An exception raised by
+// `recover` propagates, as one raised inside an `except` block would.
+template <typename Work, typename Recover> void recovering(Work &&work, Recover &&recover) {
     try {
         std::forward<Work>(work)();
         return;
     } catch (py::error_already_set &error) {
-        log_exception(logger, level, py::object(std::forward<Message>(message)()), error);
+        std::forward<Recover>(recover)(error);
     } catch (py::builtin_exception &error) {
         error.set_error();
         py::error_already_set fetched;
-        log_exception(logger, level, py::object(std::forward<Message>(message)()), fetched);
+        std::forward<Recover>(recover)(fetched);
     }
+}
+
+// Runs `work`; any error it raises is logged as log_exception does and swallowed. `message` is
+// produced only when something failed.
+template <typename Work, typename Message>
+void guarded(py::handle logger, const char *level, Message &&message, Work &&work) {
+    recovering(std::forward<Work>(work), [&](py::error_already_set &error) {
+        log_exception(logger, level, py::object(std::forward<Message>(message)()), error);
+    });
 }
 
 // The address of the C++ object behind a PyQt6 wrapper, seen as the PyQt6 class `as_type`
