@@ -169,6 +169,10 @@ def test_update_chart_with_a_non_number_leaves_no_series(qtbot):
 def test_new_strip_layout(strip):
     assert not strip.isVisible() and QWidget.isVisible(strip)
     assert strip.view_mode is SAMPLING
+    labels = [name for pair in SLOTS for name in pair]
+    assert list(vars(strip)) == ["visible_state", "horizontalLayout", "gridLayoutLeft", *labels[:6],
+                                 "mini_hist_chart_view", "gridLayoutRight", *labels[6:],
+                                 "vlm_number_format_util"]
     assert strip.horizontalLayout.objectName() == "horizontalLayout"
     assert strip.horizontalLayout.getContentsMargins() == (0, 0, 0, 0)
     layout = strip.horizontalLayout
@@ -439,6 +443,7 @@ def test_sampling_hover_shows_the_description_and_press_does_nothing(strip, clic
     assert clicks.seen == [] and view.current_series_pos == 0
     view.update_chart([1], [-1], -1, view_mode=SAMPLING)
     hover(view, 0, 0)
+    assert view.mouseMoveEvent(None, 1, extra=2) is None
     assert view.toolTip() == view.chart().toolTip() != ""
 
 

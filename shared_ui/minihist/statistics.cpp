@@ -102,7 +102,7 @@ void update_column_stats(py::object self, py::object hist_values, py::object bin
     }
     update_bucket_labels(self, arr_label_and_value);
 
-    if (py::len(hist_values) >= 3)
+    if (buckets >= 3)
         set_strip_maximum_width(self, app_def("M_HIST_WITH_LABELS_MAX_WIDTH"));
     else
         set_strip_maximum_width(self, narrow_strip_width());
