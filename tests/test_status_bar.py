@@ -6,7 +6,7 @@ import pytest
 from PyQt6 import sip
 from PyQt6.QtCore import Qt
 from PyQt6.QtGui import QColor, QPalette
-from PyQt6.QtWidgets import QMainWindow
+from PyQt6.QtWidgets import QMainWindow, QWidget
 
 import shared_ui
 from shared_ui import VLMStatusBar
@@ -172,13 +172,39 @@ def test_click_hides_the_floating_label_but_keeps_its_text(qtbot, bar):
     assert bar.has_messages()
 
 
-def test_a_deleted_bar_with_a_pending_deadline_is_harmless(qtbot, clock):
-    window = QMainWindow()
+def bar_in_window(window):
     bar = VLMStatusBar(window)
-    bar.showMessage("going", 10)
+    window.setStatusBar(bar)
+    return bar, window
+
+
+def bar_moved_to_another_window(window):
+    """The floating label stays with the bar's first parent, which is deleted here."""
+    first_parent = QWidget(window)
+    bar = VLMStatusBar(first_parent)
+    window.setStatusBar(bar)
+    return bar, first_parent
+
+
+@pytest.mark.parametrize("make", [bar_in_window, bar_moved_to_another_window])
+def test_deleted_widgets_under_a_pending_deadline_stop_the_timer(qtbot, clock, make):
+    window = QMainWindow()
+    bar, doomed = make(window)
+    bar.showMessage2("going", 10, use_floating_label=False)
     timer = bar.hide_status_bar_timer
-    sip.delete(window)
-    assert sip.isdeleted(bar)
+    sip.delete(doomed)
     clock.advance(50)
     bar._on_status_bar_timer()
     assert not timer.isActive()
+    assert sip.isdeleted(bar) or not (bar.isVisible() or bar.status_label.text())
+
+
+def test_timer_slot_failures_reach_a_direct_caller(bar, clock):
+    def fail():
+        raise RuntimeError("not a deleted widget")
+
+    bar.showMessage("going", 10)
+    bar.clear_messages_and_hide = fail
+    clock.advance(50)
+    with pytest.raises(RuntimeError, match="not a deleted widget"):
+        bar._on_status_bar_timer()
