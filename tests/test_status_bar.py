@@ -63,25 +63,30 @@ def test_floating_label_geometry_and_colour(window, bar, size, geometry):
     bar.showMessage2("Saved", 200)
     label = bar.floating_status_label
     assert label.parent() is window and label.geometry().getRect() == geometry
+    assert label.alignment() == Qt.AlignmentFlag.AlignRight | Qt.AlignmentFlag.AlignBottom
+    assert bar.status_label.alignment() == Qt.AlignmentFlag.AlignRight
     assert label.styleSheet() == "background-color: rgb(12, 34, 56)"
     assert label.isVisible() and label.text() == "Saved"
     assert not bar.isVisible() and bar.hide_status_bar_timer.isActive()
 
 
-@pytest.mark.parametrize("show", [lambda bar: bar.showMessage("", 500),
-                                  lambda bar: bar.showMessage2("", 500, False),
-                                  lambda bar: bar.showMessage2("", 500)])
-def test_empty_messages_show_no_bar_and_start_no_timer(bar, show):
+@pytest.mark.parametrize("show, floating", [(lambda bar: bar.showMessage("", 500), False),
+                                            (lambda bar: bar.showMessage2("", 500, False), False),
+                                            (lambda bar: bar.showMessage2(None, 500), True)])
+def test_empty_messages_show_no_bar_and_start_no_timer(bar, show, floating):
     show(bar)
     assert bar.currentMessage() == "" and not bar.isVisible()
     assert not bar.hide_status_bar_timer.isActive() and bar.time_to_hide is None
+    if floating:  # the floating path still shows its empty, 10 pixel wide label
+        assert bar.floating_status_label.isVisible() and bar.floating_status_label.width() == 10
 
 
 def test_in_bar_message_leaves_the_floating_label(bar):
     bar.showMessage2("float", 200)
     bar.showMessage2(message="in bar", msecs=200, use_floating_label=False)
     assert bar.status_label.text() == "in bar" and bar.isVisible()
-    assert bar.floating_status_label.text() == "float"
+    assert bar.floating_status_label.text() == "float" and bar.floating_status_label.isVisible()
+    assert bar.hide_status_bar_timer.isActive()
 
 
 @pytest.mark.parametrize("break_it", ["no parent", "metrics"])
