@@ -50,8 +50,9 @@ bool deleted(py::handle widget) {
 }
 
 void on_status_bar_timer(py::object self, py::args, py::kwargs) {
-    // The timer lives as long as the bar's Python object, which can outlast the widget. A
-    // deleted bar has nothing left to clear, and an error raised here would abort the host.
+    // The timer lives as long as the bar's Python object, which can outlast the widget. PyQt
+    // stops delivering its timeouts once the bar is deleted, but a call that still arrives
+    // finds nothing left to clear, so it only stops the polling.
     if (deleted(self)) {
         self.attr("hide_status_bar_timer").attr("stop")();
         return;
