@@ -193,6 +193,8 @@ class Raising:
 @pytest.mark.parametrize("break_it, call, message", [
     ("widget_animator", lambda d, w: d.highlight_widget(w), "Could not highlight widget okButton"),
     ("widget_animator", lambda d, w: d.highlight_widget(None), "Could not highlight widget ?"),
+    ("widget_animator", lambda d, w: sip.delete(w) or d.highlight_widget(w),
+     "Could not highlight widget ?"),
     ("app_state", lambda d, w: d.fix_dark_mode(QComboBox(d)),
      "Could not change stylesheet for dark mode"),
 ])

@@ -6,7 +6,7 @@ import pytest
 from PyQt6 import sip
 from PyQt6.QtCore import Qt
 from PyQt6.QtGui import QColor, QPalette
-from PyQt6.QtWidgets import QMainWindow
+from PyQt6.QtWidgets import QMainWindow, QWidget
 
 import shared_ui
 from shared_ui import VLMStatusBar
@@ -63,25 +63,30 @@ def test_floating_label_geometry_and_colour(window, bar, size, geometry):
     bar.showMessage2("Saved", 200)
     label = bar.floating_status_label
     assert label.parent() is window and label.geometry().getRect() == geometry
+    assert label.alignment() == Qt.AlignmentFlag.AlignRight | Qt.AlignmentFlag.AlignBottom
+    assert bar.status_label.alignment() == Qt.AlignmentFlag.AlignRight
     assert label.styleSheet() == "background-color: rgb(12, 34, 56)"
     assert label.isVisible() and label.text() == "Saved"
     assert not bar.isVisible() and bar.hide_status_bar_timer.isActive()
 
 
-@pytest.mark.parametrize("show", [lambda bar: bar.showMessage("", 500),
-                                  lambda bar: bar.showMessage2("", 500, False),
-                                  lambda bar: bar.showMessage2("", 500)])
-def test_empty_messages_show_no_bar_and_start_no_timer(bar, show):
+@pytest.mark.parametrize("show, floating", [(lambda bar: bar.showMessage("", 500), False),
+                                            (lambda bar: bar.showMessage2("", 500, False), False),
+                                            (lambda bar: bar.showMessage2(None, 500), True)])
+def test_empty_messages_show_no_bar_and_start_no_timer(bar, show, floating):
     show(bar)
     assert bar.currentMessage() == "" and not bar.isVisible()
     assert not bar.hide_status_bar_timer.isActive() and bar.time_to_hide is None
+    if floating:  # the floating path still shows its empty, 10 pixel wide label
+        assert bar.floating_status_label.isVisible() and bar.floating_status_label.width() == 10
 
 
 def test_in_bar_message_leaves_the_floating_label(bar):
     bar.showMessage2("float", 200)
     bar.showMessage2(message="in bar", msecs=200, use_floating_label=False)
     assert bar.status_label.text() == "in bar" and bar.isVisible()
-    assert bar.floating_status_label.text() == "float"
+    assert bar.floating_status_label.text() == "float" and bar.floating_status_label.isVisible()
+    assert bar.hide_status_bar_timer.isActive()
 
 
 @pytest.mark.parametrize("break_it", ["no parent", "metrics"])
@@ -172,13 +177,39 @@ def test_click_hides_the_floating_label_but_keeps_its_text(qtbot, bar):
     assert bar.has_messages()
 
 
-def test_a_deleted_bar_with_a_pending_deadline_is_harmless(qtbot, clock):
-    window = QMainWindow()
+def bar_in_window(window):
     bar = VLMStatusBar(window)
-    bar.showMessage("going", 10)
+    window.setStatusBar(bar)
+    return bar, window
+
+
+def bar_moved_to_another_window(window):
+    """The floating label stays with the bar's first parent, which is deleted here."""
+    first_parent = QWidget(window)
+    bar = VLMStatusBar(first_parent)
+    window.setStatusBar(bar)
+    return bar, first_parent
+
+
+@pytest.mark.parametrize("make", [bar_in_window, bar_moved_to_another_window])
+def test_deleted_widgets_under_a_pending_deadline_stop_the_timer(qtbot, clock, make):
+    window = QMainWindow()
+    bar, doomed = make(window)
+    bar.showMessage2("going", 10, use_floating_label=False)
     timer = bar.hide_status_bar_timer
-    sip.delete(window)
-    assert sip.isdeleted(bar)
+    sip.delete(doomed)
     clock.advance(50)
     bar._on_status_bar_timer()
     assert not timer.isActive()
+    assert sip.isdeleted(bar) or not (bar.isVisible() or bar.status_label.text())
+
+
+def test_timer_slot_failures_reach_a_direct_caller(bar, clock):
+    def fail():
+        raise RuntimeError("not a deleted widget")
+
+    bar.showMessage("going", 10)
+    bar.clear_messages_and_hide = fail
+    clock.advance(50)
+    with pytest.raises(RuntimeError, match="not a deleted widget"):
+        bar._on_status_bar_timer()

@@ -45,16 +45,32 @@ void status_bar_init(py::object self, py::object parent) {
     self.attr("time_to_hide") = py::none();
 }
 
+bool deleted(py::handle widget) {
+    return truth(global("sip").attr("isdeleted")(widget));
+}
+
 void on_status_bar_timer(py::object self, py::args, py::kwargs) {
-    // The timer lives as long as the bar's Python object, which can outlast the widget. A
-    // deleted bar has nothing left to clear, and an error raised here would abort the host.
-    if (truth(global("sip").attr("isdeleted")(self))) {
+    // The timer lives as long as the bar's Python object, which can outlast the widget. PyQt
+    // stops delivering its timeouts once the bar is deleted, but a call that still arrives
+    // finds nothing left to clear, so it only stops the polling.
+    if (deleted(self)) {
         self.attr("hide_status_bar_timer").attr("stop")();
         return;
     }
     py::object time_to_hide = self.attr("time_to_hide");
     if (!time_to_hide.is_none() && global("datetime").attr("now")() >= time_to_hide) {
-        self.attr("clear_messages_and_hide")();
+        try {
+            self.attr("clear_messages_and_hide")();
+        } catch (py::error_already_set &error) {
+            // The floating label belongs to the bar's first parent, which can go while the bar
+            // lives on in another window. A label that is gone needs no clearing, and the
+            // error would abort the host from inside this slot; any other failure is the
+            // caller's.
+            if (!error.matches(PyExc_RuntimeError) ||
+                !(deleted(self.attr("floating_status_label")) ||
+                  deleted(self.attr("status_label"))))
+                throw;
+        }
         self.attr("hide_status_bar_timer").attr("stop")();
     }
 }
