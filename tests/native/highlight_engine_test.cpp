@@ -1,0 +1,161 @@
+#include "code_editing/highlight_engine.hpp"
+
+#include <gtest/gtest.h>
+
+#include <QList>
+
+#include <random>
+
+using namespace shared_ui::highlight;
+
+namespace shared_ui::highlight {
+void PrintTo(const RuleSpec &rule, std::ostream *os) {
+    *os << rule.pattern.toStdString() << " group " << rule.group;
+}
+} // namespace shared_ui::highlight
+
+namespace {
+
+// Pieces that make the shapes the engine knows meet their edge cases: escapes, signs before
+// digits, suffixes, exponents, boundaries against non-ASCII and non-BMP characters, LF.
+const char16_t *const kPieces[] = {
+    u"def",     u"class", u"self", u" ",      u"\t",     u"\"", u"'",  u"\\", u"#",  u"--",   u"-",
+    u"+",       u"1",     u"07",   u"0x1Fa",  u"1.5e-3", u"l",  u"L",  u"e",  u".",  u"col[", u"]",
+    u"___",     u"_",     u"SUM(", u"A.B",    u"(",      u")",  u"==", u"<=", u"<>", u"=",    u"/",
+    u"IS NULL", u"IS",    u"NULL", u"select", u"Select", u"é",  u"😀",  u"\n", u"x",  u"9",    u"E",
+    u"\"\"\"",  u"and",   u"True"};
+
+QString random_text(std::mt19937 &rng, int pieces) {
+    std::uniform_int_distribution<size_t> pick(0, std::size(kPieces) - 1);
+    QString text;
+    for (int i = 0; i < pieces; ++i)
+        text += QString::fromStdU16String(kPieces[pick(rng)]);
+    return text;
+}
+
+void expect_same_as_reference(const std::vector<RuleSpec> &rules, int texts, unsigned seed) {
+    RuleTable table(rules);
+    std::mt19937 rng(seed);
+    FormatMap fast, reference;
+    for (int i = 0; i < texts; ++i) {
+        const QString text = random_text(rng, 1 + i % 40);
+        table.paint(text, fast);
+        paint_reference(rules, text, reference);
+        ASSERT_EQ(fast, reference) << text.toStdString();
+    }
+}
+
+} // namespace
+
+class ShapeMatchesRegex : public testing::TestWithParam<RuleSpec> {};
+
+TEST_P(ShapeMatchesRegex, OnRandomText) {
+    expect_same_as_reference({GetParam()}, 4000, 7);
+    // The same rule over a colour of its own and a rule before it that it must override.
+    expect_same_as_reference({{"[a-z]+", 0, 3}, GetParam()}, 1000, 11);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Patterns, ShapeMatchesRegex,
+    testing::Values(RuleSpec{R"(\bdef\b\s*(\w+))", 1, 1}, RuleSpec{R"(\bclass\b\s*(\w+))", 1, 1},
+                    RuleSpec{R"("[^"\\]*(\\.[^"\\]*)*")", 0, 1},
+                    RuleSpec{R"('[^'\\]*(\\.[^'\\]*)*')", 0, 1}, RuleSpec{R"(#[^\n]*)", 0, 1},
+                    RuleSpec{R"(--[^\n]*)", 0, 1}, RuleSpec{R"(\b[+-]?[0-9]+[lL]?\b)", 0, 1},
+                    RuleSpec{R"(\b[+-]?0[xX][0-9A-Fa-f]+[lL]?\b)", 0, 1},
+                    RuleSpec{R"(\b[+-]?[0-9]+(?:\.[0-9]+)?(?:[eE][+-]?[0-9]+)?\b)", 0, 1},
+                    RuleSpec{R"(\bcol\[.+\])", 0, 1}, RuleSpec{R"(___.+___)", 0, 1},
+                    RuleSpec{R"(\b[A-Z]+[A-Z0-9\.\_]*\()", 0, 1}, RuleSpec{R"(\bIS NULL\b)", 0, 1},
+                    RuleSpec{R"(\bSUM\()", 0, 1}, RuleSpec{R"(\bA.B\()", 0, 1},
+                    RuleSpec{R"(\bself\b)", 0, 1}, RuleSpec{R"(\')", 0, 1},
+                    RuleSpec{R"(\bé\b)", 0, 1}, RuleSpec{R"(\b|x)", 0, 1}));
+
+TEST(RuleTable, MatchesRegexForWholeRuleLists) {
+    // Units of keywords, operators with subsumed multi-character ones, braces, and the fixed
+    // rules, with formats repeating across units as the palettes do.
+    std::vector<RuleSpec> rules;
+    for (const char *w : {"and", "True", "def", "class", "select", "SELECT", "x9", "e"})
+        rules.push_back({QString(R"(\b%1\b)").arg(w), 0, 0});
+    rules.push_back({R"(\bIS NULL\b)", 0, 0});
+    for (const char *op : {"=", "==", "<=", "<>", "//", "/", R"(\+=)", R"(\+)", "-", "!="})
+        rules.push_back({op, 0, 1});
+    for (const char *brace : {R"(\()", R"(\))"})
+        rules.push_back({brace, 0, 1});
+    for (const char *p :
+         {R"(\bself\b)", R"("[^"\\]*(\\.[^"\\]*)*")", R"('[^'\\]*(\\.[^'\\]*)*')", R"(")", R"(\')"})
+        rules.push_back({p, 0, 2});
+    rules.push_back({R"(\bdef\b\s*(\w+))", 1, 3});
+    rules.push_back({R"(#[^\n]*)", 0, 4});
+    rules.push_back({R"(\b[+-]?[0-9]+[lL]?\b)", 0, 5});
+    rules.push_back({R"(\b[+-]?[0-9]+(?:\.[0-9]+)?(?:[eE][+-]?[0-9]+)?\b)", 0, 5});
+    rules.push_back({R"(\bcol\[.+\])", 0, 0});
+    expect_same_as_reference(rules, 1500, 3);
+    EXPECT_EQ(RuleTable(rules).fallback_count(), 0);
+}
+
+TEST(RuleTable, KeepsUnknownPatternsAsRegularExpressions) {
+    const std::vector<RuleSpec> rules{{R"(\bA.B\()", 0, 0}, {R"(\bSUM\()", 0, 0}, {"(", 0, 1}};
+    EXPECT_EQ(RuleTable(rules).fallback_count(), 2); // the wildcard, the invalid pattern
+    expect_same_as_reference(rules, 40, 5);
+}
+
+namespace {
+
+struct Block {
+    const char16_t *text;
+    int previous_state;
+};
+
+std::vector<FormatId> triple_quotes(const Block &block, bool adds_opening, int *state) {
+    const QString text = QString::fromStdU16String(block.text);
+    FormatMap out(size_t(text.size()), kNoFormat);
+    const TripleQuoteResult result = paint_triple_quotes(
+        text, text.toUcs4().size(), block.previous_state, TripleQuotePass{1, 7, adds_opening}, out);
+    EXPECT_TRUE(result.finished);
+    *state = result.state;
+    return out;
+}
+
+std::vector<FormatId> marks(const char *pattern) {
+    std::vector<FormatId> out;
+    for (const char *c = pattern; *c; ++c)
+        out.push_back(*c == '#' ? 7 : kNoFormat);
+    return out;
+}
+
+} // namespace
+
+TEST(TripleQuotes, OpensClosesAndCarriesTheState) {
+    int state = -1;
+    EXPECT_EQ(triple_quotes({u"x = \"\"\"abc", 0}, false, &state), marks("    ######"));
+    EXPECT_EQ(state, 1);
+    EXPECT_EQ(triple_quotes({u"def\"\"\" x", 1}, false, &state), marks("######  "));
+    EXPECT_EQ(state, 0);
+    EXPECT_EQ(triple_quotes({u"inside", 1}, false, &state), marks("######"));
+    EXPECT_EQ(state, 1);
+    EXPECT_EQ(triple_quotes({u"no quotes", 0}, false, &state), marks("         "));
+    EXPECT_EQ(state, 0);
+}
+
+TEST(TripleQuotes, ClosingLengthChoice) {
+    int state = -1;
+    // end - start covers the string exactly; adding the opening length runs three further.
+    EXPECT_EQ(triple_quotes({u"a\"\"\"b\"\"\"cdef", 0}, false, &state), marks(" #######    "));
+    EXPECT_EQ(triple_quotes({u"a\"\"\"b\"\"\"cdef", 0}, true, &state), marks(" ########## "));
+    EXPECT_EQ(state, 0);
+}
+
+TEST(TripleQuotes, UsesThePythonLengthForAnOpenString) {
+    // Two characters outside the BMP: Python counts two fewer than UTF-16, so an open string
+    // that began on an earlier line stops two code units short of the block end.
+    int state = -1;
+    const std::vector<FormatId> got = triple_quotes({u"😀😀ab", 1}, false, &state);
+    EXPECT_EQ(got, marks("####  "));
+    EXPECT_EQ(state, 1);
+}
+
+TEST(LoneSurrogates, AreFoundButPairsAreNot) {
+    EXPECT_FALSE(has_lone_surrogate(u"a😀b"));
+    EXPECT_TRUE(has_lone_surrogate(QString(QChar(0xD800))));
+    EXPECT_TRUE(has_lone_surrogate(QString("a") + QChar(0xDC00) + "b"));
+    EXPECT_FALSE(has_lone_surrogate(u""));
+}
