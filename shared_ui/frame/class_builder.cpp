@@ -28,6 +28,15 @@ ClassBuilder &ClassBuilder::add(std::string key, py::object value) {
     return *this;
 }
 
+py::object ClassBuilder::plain_function(py::cpp_function function) {
+    // pybind11 takes a function named __init__ (or __setstate__) for the constructor of one of
+    // its own classes and rejects every other `self`; ours initialise instances of plain Python
+    // (or sip) classes like a def would.
+    auto capsule = py::reinterpret_borrow<py::capsule>(PyCFunction_GET_SELF(function.ptr()));
+    capsule.get_pointer<py::detail::function_record>()->is_constructor = false;
+    return std::move(function);
+}
+
 py::object ClassBuilder::instance_method(py::object function) {
     // A builtin function is not a descriptor; instancemethod makes it bind `self` like a def.
     PyObject *method = PyInstanceMethod_New(function.ptr());
@@ -61,7 +70,8 @@ py::object ClassBuilder::build() {
         for (Entry &entry : entries)
             ns[py::str(entry.key)] = entry.value();
     });
-    py::object cls = py::module_::import("types").attr("new_class")(name_, bases_, py::none(), body);
+    py::object cls =
+        py::module_::import("types").attr("new_class")(name_, bases_, py::none(), body);
     register_class(name_.c_str(), cls);
     return cls;
 }

@@ -63,8 +63,9 @@ class ClassBuilder {
   private:
     template <typename Func, typename... Extra>
     py::object make(const char *name, Func &&func, const Extra &...extra) {
-        return py::cpp_function(std::forward<Func>(func), py::name(name), extra...);
+        return plain_function(py::cpp_function(std::forward<Func>(func), py::name(name), extra...));
     }
+    static py::object plain_function(py::cpp_function function);
     static py::object instance_method(py::object function);
     static py::object wrap(const char *builtin, py::object function);
     std::string mangled(const char *name) const;
