@@ -638,9 +638,8 @@ qsizetype find_delimiter(const QString &text, qsizetype offset) {
 
 } // namespace
 
-TripleQuoteResult paint_triple_quotes(const QString &text, qsizetype python_length,
-                                      int previous_state, const TripleQuotePass &pass,
-                                      FormatMap &out) {
+TripleQuoteResult paint_triple_quotes(const QString &text, int previous_state,
+                                      const TripleQuotePass &pass, FormatMap &out) {
     TripleQuoteResult result;
     const qsizetype size = text.size();
     qsizetype start = 0;
@@ -649,11 +648,12 @@ TripleQuoteResult paint_triple_quotes(const QString &text, qsizetype python_leng
         start = find_delimiter(text, 0);
         add = start >= 0 ? 3 : 0;
     }
-    // Each step's outcome depends on `start` alone, so a start seen twice means the literal pass
-    // would go round forever; more steps than distinct starts prove that.
+    // Each step's outcome depends on `start` and `add` alone, so a step seen twice means the
+    // literal pass would go round forever; more steps than distinct starts prove that. (Every
+    // step moves on by at least one character, so this is a guard, not a case that occurs.)
     qsizetype steps = 0;
     while (start >= 0) {
-        if (++steps > size + 2) {
+        if (++steps > 2 * size + 2) {
             result.finished = false;
             break;
         }
@@ -661,16 +661,16 @@ TripleQuoteResult paint_triple_quotes(const QString &text, qsizetype python_leng
         const qsizetype end = close >= 0 ? close + 3 : -1;
         qsizetype length;
         if (end >= add) {
-            length = end - start + (pass.closing_length_adds_opening ? add : 0);
+            length = end - start;
             result.state = 0;
         } else {
             result.state = pass.in_state;
-            length = python_length - start + add;
+            length = size - start + add;
         }
-        if (start < size)
-            fill(out.data(), start, std::min(start + std::max<qsizetype>(length, 0), size),
-                 pass.format);
+        if (start < size && length > 0)
+            fill(out.data(), start, std::min(start + length, size), pass.format);
         start = find_delimiter(text, start + length);
+        add = start >= 0 ? 3 : 0;
     }
     return result;
 }

@@ -53,26 +53,22 @@ void paint_reference(const std::vector<RuleSpec> &rules, const QString &text, Fo
 
 // The multi-line string pass that follows the rules in the Python highlighter: a string opened by
 // a triple double quote runs on to its closing triple quote, over block ends, carried by the block
-// state. Mirrors that pass step by step (see the .cpp for the exact arithmetic).
+// state. It colours each string through its closing delimiter (end - start), or to the block end
+// when the string stays open, and looks for a string's closing delimiter after that string's own
+// opening delimiter, also for the later strings of a block that began inside one.
 struct TripleQuotePass {
     int in_state = 1;
     FormatId format = 0;
-    // The length coloured when the string closes in this block: end - start when false,
-    // end - start + add (add: the opening delimiter's length on this line) when true.
-    bool closing_length_adds_opening = false;
 };
 
 struct TripleQuoteResult {
-    int state = 0;        // the block state the pass leaves
+    int state = 0;        // the block state the pass leaves (the rules have set 0 before it)
     bool finished = true; // false: the literal pass would never end (it keeps revisiting a start)
 };
 
-// `python_length` is the text's length as Python counts it (code points), which the pass uses for
-// a string that runs past the block end; it differs from text.size() when the text has characters
-// outside the BMP. Paints into `out`, which must already hold the rule colouring of `text`.
-TripleQuoteResult paint_triple_quotes(const QString &text, qsizetype python_length,
-                                      int previous_state, const TripleQuotePass &pass,
-                                      FormatMap &out);
+// Paints into `out`, which must already hold the rule colouring of `text`.
+TripleQuoteResult paint_triple_quotes(const QString &text, int previous_state,
+                                      const TripleQuotePass &pass, FormatMap &out);
 
 // True when the text holds a lone surrogate: Qt's regular expressions refuse such a subject, so
 // no rule matches it, which the fast table does not model; callers take the literal path instead.

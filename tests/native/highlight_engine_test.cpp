@@ -105,11 +105,11 @@ struct Block {
     int previous_state;
 };
 
-std::vector<FormatId> triple_quotes(const Block &block, bool adds_opening, int *state) {
+std::vector<FormatId> triple_quotes(const Block &block, int *state) {
     const QString text = QString::fromStdU16String(block.text);
     FormatMap out(size_t(text.size()), kNoFormat);
-    const TripleQuoteResult result = paint_triple_quotes(
-        text, text.toUcs4().size(), block.previous_state, TripleQuotePass{1, 7, adds_opening}, out);
+    const TripleQuoteResult result =
+        paint_triple_quotes(text, block.previous_state, TripleQuotePass{1, 7}, out);
     EXPECT_TRUE(result.finished);
     *state = result.state;
     return out;
@@ -124,34 +124,36 @@ std::vector<FormatId> marks(const char *pattern) {
 
 } // namespace
 
-TEST(TripleQuotes, OpensClosesAndCarriesTheState) {
+struct TripleQuoteCase {
+    const char16_t *text;
+    int previous_state;
+    const char *painted;
+    int state;
+};
+
+class TripleQuotes : public testing::TestWithParam<TripleQuoteCase> {};
+
+TEST_P(TripleQuotes, PaintAndState) {
+    const TripleQuoteCase &c = GetParam();
     int state = -1;
-    EXPECT_EQ(triple_quotes({u"x = \"\"\"abc", 0}, false, &state), marks("    ######"));
-    EXPECT_EQ(state, 1);
-    EXPECT_EQ(triple_quotes({u"def\"\"\" x", 1}, false, &state), marks("######  "));
-    EXPECT_EQ(state, 0);
-    EXPECT_EQ(triple_quotes({u"inside", 1}, false, &state), marks("######"));
-    EXPECT_EQ(state, 1);
-    EXPECT_EQ(triple_quotes({u"no quotes", 0}, false, &state), marks("         "));
-    EXPECT_EQ(state, 0);
+    EXPECT_EQ(triple_quotes({c.text, c.previous_state}, &state), marks(c.painted));
+    EXPECT_EQ(state, c.state);
 }
 
-TEST(TripleQuotes, ClosingLengthChoice) {
-    int state = -1;
-    // end - start covers the string exactly; adding the opening length runs three further.
-    EXPECT_EQ(triple_quotes({u"a\"\"\"b\"\"\"cdef", 0}, false, &state), marks(" #######    "));
-    EXPECT_EQ(triple_quotes({u"a\"\"\"b\"\"\"cdef", 0}, true, &state), marks(" ########## "));
-    EXPECT_EQ(state, 0);
-}
-
-TEST(TripleQuotes, UsesThePythonLengthForAnOpenString) {
-    // Two characters outside the BMP: Python counts two fewer than UTF-16, so an open string
-    // that began on an earlier line stops two code units short of the block end.
-    int state = -1;
-    const std::vector<FormatId> got = triple_quotes({u"😀😀ab", 1}, false, &state);
-    EXPECT_EQ(got, marks("####  "));
-    EXPECT_EQ(state, 1);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Blocks, TripleQuotes,
+    testing::Values(
+        // Opens and stays open; closes a string carried in; a whole line inside one.
+        TripleQuoteCase{u"x = \"\"\"abc", 0, "    ######", 1},
+        TripleQuoteCase{u"def\"\"\" x", 1, "######  ", 0},
+        TripleQuoteCase{u"inside", 1, "######", 1},
+        TripleQuoteCase{u"no quotes", 0, "         ", 0},
+        // Closed exactly at its delimiter, then a second string that stays open.
+        TripleQuoteCase{u"a\"\"\"b\"\"\"cd\"\"\"e", 0, " #######  ####", 1},
+        // Carried in and closed, then a new string whose opening delimiter does not close it.
+        TripleQuoteCase{u"a\"\"\" \"\"\"b", 1, "#### ####", 1},
+        // Characters outside the BMP count two code units each, as Qt counts them.
+        TripleQuoteCase{u"😀\"\"\"😀", 0, "  #####", 1}));
 
 TEST(LoneSurrogates, AreFoundButPairsAreNot) {
     EXPECT_FALSE(has_lone_surrogate(u"a😀b"));
