@@ -73,20 +73,10 @@ SQL = {"k": "keyword", "o": "operator", "b": "brace", "s": "string", "S": "strin
 
 # --- class attributes and construction -------------------------------------------------------
 
-def test_class_lists_are_built_once_in_their_order():
+def test_python_keywords_extend_the_interpreters_keyword_list():
     assert VLMPythonHighlighter.keywords == [
         "int", "str", "date", "datetime", "float", "double", "bool", *keyword.kwlist]
     assert len(VLMPythonHighlighter.keywords) == 42
-    assert VLMPythonHighlighter.operators == [
-        "=", ":", "==", "!=", "<", "<=", ">", ">=", r"\+", "-", r"\*", "/", "//", r"\%",
-        r"\*\*", r"\+=", "-=", r"\*=", "/=", r"\%=", r"\^", r"\|", r"\&", r"\~", ">>", "<<"]
-    assert VLMPythonHighlighter.braces == [r"\{", r"\}", r"\(", r"\)", r"\[", r"\]"]
-    assert VLMHighlighter.operators[-4:] == [r"\band\b", r"\bor\b", r"\bTrue\b", r"\bFalse\b"]
-    assert len(VLMHighlighter.operators) == 17
-    assert VLMHighlighter.braces == [r"\(", r"\)"]
-    assert VLMSQLHighlighter.operators == [
-        "=", "<>", "<", "<=", ">", ">=", r"\+", "-", r"\*", "/", "//", r"\%"]
-    assert not hasattr(VLMHighlighter, "keywords")
 
 
 def test_sql_keywords_hold_three_case_forms_as_word_patterns():
@@ -107,10 +97,7 @@ def test_rules_are_compiled_triples_in_the_documented_order(qtbot):
     assert all(isinstance(r, QRegularExpression) and r.isValid() and type(n) is int
                and isinstance(f, QTextCharFormat) for r, n, f in h.rules)
     patterns = [r.pattern() for r, _, _ in h.rules]
-    assert patterns[0] == r"\bint\b" and patterns[41] == r"\byield\b"
-    assert patterns[42] == "=" and patterns[68] == r"\{" and patterns[74] == r"\bself\b"
-    assert patterns[-1] == r"\b[+-]?[0-9]+(?:\.[0-9]+)?(?:[eE][+-]?[0-9]+)?\b"
-    assert [n for _, n, _ in h.rules].count(1) == 2
+    assert patterns[0] == r"\bint\b" and patterns[42] == "=" and patterns[74] == r"\bself\b"
     assert h.rules[79][1] == 1 and h.rules[79][0].pattern() == r"\bdef\b\s*(\w+)"
     delimiter, state, fmt = h.tri_double
     assert (delimiter.pattern(), state, fmt) == ('"""', 1, h.STYLES["string2"])
@@ -152,15 +139,11 @@ def test_format_text(cls, style, bold, italic):
 def test_documentation_strings():
     assert VLMPythonHighlighter.__doc__ == "Syntax highlighter for the Python language."
     assert VLMSQLHighlighter.__doc__ == " Syntax highlighter for the SQL language."
-    lines = VLMHighlighter.__doc__.splitlines()
-    assert lines[0] == " Syntax highlighter for the Python language."
-    assert lines[1].strip().startswith("**  THIS is a simpler version of VLMPythonHighlighter")
-    assert lines[2].strip() == "and not full-blown Python functions with def, exceptions etc."
-    doc = VLMPythonHighlighter.match_multiline.__doc__
-    assert doc.startswith("Highlighting of multi-line strings.")
-    assert len(doc.splitlines()) == 6 and doc.splitlines()[-1].strip() == ""
-    assert doc.rstrip().endswith("inside a multi-line string when this function is finished.")
-    assert VLMHighlighter.highlightBlock.__doc__.startswith(" Apply syntax highlighting")
+    assert [line.strip() for line in VLMHighlighter.__doc__.splitlines()] == [
+        "Syntax highlighter for the Python language.",
+        "**  THIS is a simpler version of VLMPythonHighlighter intended to be used for filters,"
+        " formulas etc.",
+        "and not full-blown Python functions with def, exceptions etc.", ""]
 
 
 PALETTES = [
@@ -215,13 +198,6 @@ def test_comment_is_grey_italic_in_dark_mode(qtbot, dark_mode):
 def test_python_single_line_rules(qtbot, line, codes):
     codes = codes.replace(" ", ".")
     expect(make(qtbot, VLMPythonHighlighter), line, codes, PY)
-
-
-def test_bold_and_italic_reach_the_characters(qtbot):
-    h = make(qtbot, VLMHighlighter)
-    formats = char_formats(h, "a ___b___")
-    assert formats[0] is None
-    assert all(f.fontWeight() == QFont.Weight.Bold for f in formats[2:])
 
 
 def states(highlighter, text):
@@ -423,6 +399,3 @@ def test_corpus_smoke(qtbot, cls, path):
             if line.startswith("--"):
                 assert set(colours) == {comment}
 
-
-def test_corpus_is_there():
-    assert {p.suffix for p in corpus_files()} == {".py", ".sql"}

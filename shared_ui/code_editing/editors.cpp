@@ -21,7 +21,7 @@ void set_up_editor_font(py::handle self, int extra_points) {
 }
 
 void code_init(py::object self, py::object parent, py::object highlight_triple_string) {
-    global("QPlainTextEdit").attr("__init__")(self, parent);
+    super_of("VLMCodeTextEdit", self).attr("__init__")(parent);
     py::list keywords;
     for (const char *entry :
          {"def ", "if ", "else", "elif ", "for ", "try:", "except:", "finally:"})
@@ -80,7 +80,7 @@ void code_key_press(py::object self, py::object e) {
 }
 
 void sql_init(py::object self, py::object parent) {
-    global("QPlainTextEdit").attr("__init__")(self, parent);
+    super_of("VLMSQLTextEdit", self).attr("__init__")(parent);
     set_up_editor_font(self, 3);
     self.attr("highlighter") = global("VLMSQLHighlighter")(self.attr("document")());
 }

@@ -21,28 +21,18 @@ const char *const highlight_block_doc_formula =
     " Apply syntax highlighting to the given block of text.\n        ";
 
 py::list operators() {
-    py::list patterns;
-    for (const char *pattern :
-         {"==", "!=", "<", "<=", ">", ">=", "\\+", "-", "\\*", "/", "//", "\\%", "\\*\\*",
-          "\\band\\b", "\\bor\\b", "\\bTrue\\b", "\\bFalse\\b"})
-        patterns.append(pattern);
-    return patterns;
+    return pattern_list({"==", "!=", "<", "<=", ">", ">=", "\\+", "-", "\\*", "/", "//", "\\%",
+                         "\\*\\*", "\\band\\b", "\\bor\\b", "\\bTrue\\b", "\\bFalse\\b"});
 }
 
 py::list braces() {
-    py::list patterns;
-    for (const char *pattern : {"\\(", "\\)"})
-        patterns.append(pattern);
-    return patterns;
+    return pattern_list({"\\(", "\\)"});
 }
 
-const std::pair<const char *, const char *> fixed_rules[] = {
-    {"\\bcol\\[.+\\]", "vlm_column"},
-    {"\"[^\"\\\\]*(\\\\.[^\"\\\\]*)*\"", "string"},
-    {"'[^'\\\\]*(\\\\.[^'\\\\]*)*'", "string"},
-    {"\\b[+-]?[0-9]+[lL]?\\b", "numbers"},
-    {"\\b[+-]?0[xX][0-9A-Fa-f]+[lL]?\\b", "numbers"},
-    {"\\b[+-]?[0-9]+(?:\\.[0-9]+)?(?:[eE][+-]?[0-9]+)?\\b", "numbers"},
+const FixedRule fixed_rules[] = {
+    {"\\bcol\\[.+\\]", 0, "vlm_column"},  {double_quoted_pattern, 0, "string"},
+    {single_quoted_pattern, 0, "string"}, {integer_pattern, 0, "numbers"},
+    {hex_pattern, 0, "numbers"},          {float_pattern, 0, "numbers"},
 };
 
 // Style name, then colour and style for the light and for the dark palette.
@@ -70,8 +60,7 @@ void init(py::object self, py::object document, py::object vlm_formula_mode,
     self.attr("STYLES") = styles;
 
     py::list rules;
-    for (const auto &[pattern, style] : fixed_rules)
-        rules.append(py::make_tuple(pattern, 0, styles[style]));
+    add_rules(rules, fixed_rules, styles);
     add_rules(rules, py::str("%s"), self.attr("operators"), 0, styles["operator"]);
     add_rules(rules, py::str("%s"), self.attr("braces"), 0, styles["brace"]);
     if (py::bool_(self.attr("vlm_formula_mode"))) {

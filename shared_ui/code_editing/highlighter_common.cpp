@@ -8,6 +8,12 @@ const char *const format_text_doc = "Return a QTextCharFormat with the given att
 const char *const highlight_block_doc =
     "Apply syntax highlighting to the given block of text.\n        ";
 
+const char *const double_quoted_pattern = "\"[^\"\\\\]*(\\\\.[^\"\\\\]*)*\"";
+const char *const single_quoted_pattern = "'[^'\\\\]*(\\\\.[^'\\\\]*)*'";
+const char *const integer_pattern = "\\b[+-]?[0-9]+[lL]?\\b";
+const char *const hex_pattern = "\\b[+-]?0[xX][0-9A-Fa-f]+[lL]?\\b";
+const char *const float_pattern = "\\b[+-]?[0-9]+(?:\\.[0-9]+)?(?:[eE][+-]?[0-9]+)?\\b";
+
 namespace {
 
 bool truth(py::handle value) {
@@ -58,6 +64,18 @@ void add_rules(py::list &rules, py::handle pattern, py::handle patterns, int nth
             throw py::error_already_set();
         rules.append(py::make_tuple(py::reinterpret_steal<py::object>(filled), nth, format));
     }
+}
+
+void add_rules(py::list &rules, const FixedRule *fixed, size_t count, const py::dict &styles) {
+    for (const FixedRule *rule = fixed; rule != fixed + count; ++rule)
+        rules.append(py::make_tuple(rule->pattern, rule->nth, styles[rule->style]));
+}
+
+py::list pattern_list(std::initializer_list<const char *> patterns) {
+    py::list list;
+    for (const char *pattern : patterns)
+        list.append(pattern);
+    return list;
 }
 
 py::list compile_rules(const py::list &raw_rules) {

@@ -5,6 +5,7 @@
 #include <pybind11/pybind11.h>
 
 #include <cstddef>
+#include <initializer_list>
 #include <tuple>
 
 namespace shared_ui {
@@ -23,6 +24,23 @@ struct StyleRow {
     const char *dark_style;
 };
 
+// Literal patterns every highlighter colours the same way.
+extern const char *const double_quoted_pattern; // "..." with backslash escapes
+extern const char *const single_quoted_pattern; // '...' with backslash escapes
+extern const char *const integer_pattern;
+extern const char *const hex_pattern;
+extern const char *const float_pattern;
+
+// A rule given by its pattern text, the capture group to colour and its style name.
+struct FixedRule {
+    const char *pattern;
+    int nth;
+    const char *style;
+};
+
+// A Python list of the given pattern texts, in order.
+py::list pattern_list(std::initializer_list<const char *> patterns);
+
 // A new QTextCharFormat with `color` (a Qt colour name) as foreground; "bold" and "italic"
 // anywhere in `style` switch those on.
 py::object format_text(py::object color, py::object style);
@@ -38,6 +56,14 @@ template <size_t N> py::dict choose_palette(py::handle self, const StyleRow (&ro
 // Appends (pattern % entry, nth, format) for each entry of `patterns`.
 void add_rules(py::list &rules, py::handle pattern, py::handle patterns, int nth,
                py::handle format);
+
+// Appends (pattern, nth, STYLES[style]) for each fixed rule.
+void add_rules(py::list &rules, const FixedRule *fixed, size_t count, const py::dict &styles);
+
+template <size_t N>
+void add_rules(py::list &rules, const FixedRule (&fixed)[N], const py::dict &styles) {
+    add_rules(rules, fixed, N, styles);
+}
 
 // [(QRegularExpression(pattern), nth, format), ...] from the (pattern, nth, format) triples.
 py::list compile_rules(const py::list &raw_rules);

@@ -32,39 +32,27 @@ py::list keywords() {
 }
 
 py::list operators() {
-    py::list patterns;
-    for (const char *pattern : {"=",  ":",    "==",  "!=",  "<",   "<=",     ">",    ">=", "\\+",
-                                "-",  "\\*",  "/",   "//",  "\\%", "\\*\\*", "\\+=", "-=", "\\*=",
-                                "/=", "\\%=", "\\^", "\\|", "\\&", "\\~",    ">>",   "<<"})
-        patterns.append(pattern);
-    return patterns;
+    return pattern_list({"=",  ":",    "==",  "!=",  "<",   "<=",     ">",    ">=", "\\+",
+                         "-",  "\\*",  "/",   "//",  "\\%", "\\*\\*", "\\+=", "-=", "\\*=",
+                         "/=", "\\%=", "\\^", "\\|", "\\&", "\\~",    ">>",   "<<"});
 }
 
 py::list braces() {
-    py::list patterns;
-    for (const char *pattern : {"\\{", "\\}", "\\(", "\\)", "\\[", "\\]"})
-        patterns.append(pattern);
-    return patterns;
+    return pattern_list({"\\{", "\\}", "\\(", "\\)", "\\[", "\\]"});
 }
-
-struct FixedRule {
-    const char *pattern;
-    int nth;
-    const char *style;
-};
 
 const FixedRule fixed_rules[] = {
     {"\\bself\\b", 0, "self"},
-    {"\"[^\"\\\\]*(\\\\.[^\"\\\\]*)*\"", 0, "string"},
-    {"'[^'\\\\]*(\\\\.[^'\\\\]*)*'", 0, "string"},
+    {double_quoted_pattern, 0, "string"},
+    {single_quoted_pattern, 0, "string"},
     {"\"", 0, "string"},
     {"\\'", 0, "string"},
     {"\\bdef\\b\\s*(\\w+)", 1, "defclass"},
     {"\\bclass\\b\\s*(\\w+)", 1, "defclass"},
     {"#[^\\n]*", 0, "comment"},
-    {"\\b[+-]?[0-9]+[lL]?\\b", 0, "numbers"},
-    {"\\b[+-]?0[xX][0-9A-Fa-f]+[lL]?\\b", 0, "numbers"},
-    {"\\b[+-]?[0-9]+(?:\\.[0-9]+)?(?:[eE][+-]?[0-9]+)?\\b", 0, "numbers"},
+    {integer_pattern, 0, "numbers"},
+    {hex_pattern, 0, "numbers"},
+    {float_pattern, 0, "numbers"},
 };
 
 // Style name, then colour and style for the light and for the dark palette.
@@ -95,8 +83,7 @@ void init(py::object self, py::object document, py::object highlight_triple_stri
     add_rules(rules, py::str("\\b%s\\b"), self.attr("keywords"), 0, styles["keyword"]);
     add_rules(rules, py::str("%s"), self.attr("operators"), 0, styles["operator"]);
     add_rules(rules, py::str("%s"), self.attr("braces"), 0, styles["brace"]);
-    for (const FixedRule &rule : fixed_rules)
-        rules.append(py::make_tuple(rule.pattern, rule.nth, styles[rule.style]));
+    add_rules(rules, fixed_rules, styles);
     self.attr("rules") = compile_rules(rules);
     prepare_native_highlighting(self, HighlighterKind::Python);
 }

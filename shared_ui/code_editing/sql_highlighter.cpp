@@ -49,27 +49,17 @@ py::list keywords() {
 }
 
 py::list operators() {
-    py::list patterns;
-    for (const char *pattern :
-         {"=", "<>", "<", "<=", ">", ">=", "\\+", "-", "\\*", "/", "//", "\\%"})
-        patterns.append(pattern);
-    return patterns;
+    return pattern_list({"=", "<>", "<", "<=", ">", ">=", "\\+", "-", "\\*", "/", "//", "\\%"});
 }
 
 py::list braces() {
-    py::list patterns;
-    for (const char *pattern : {"\\(", "\\)"})
-        patterns.append(pattern);
-    return patterns;
+    return pattern_list({"\\(", "\\)"});
 }
 
-const std::pair<const char *, const char *> fixed_rules[] = {
-    {"'[^'\\\\]*(\\\\.[^'\\\\]*)*'", "string"},
-    {"\"[^\"\\\\]*(\\\\.[^\"\\\\]*)*\"", "string2"},
-    {"\\b[+-]?[0-9]+[lL]?\\b", "numbers"},
-    {"\\b[+-]?0[xX][0-9A-Fa-f]+[lL]?\\b", "numbers"},
-    {"\\b[+-]?[0-9]+(?:\\.[0-9]+)?(?:[eE][+-]?[0-9]+)?\\b", "numbers"},
-    {"--[^\\n]*", "comment"},
+const FixedRule fixed_rules[] = {
+    {single_quoted_pattern, 0, "string"}, {double_quoted_pattern, 0, "string2"},
+    {integer_pattern, 0, "numbers"},      {hex_pattern, 0, "numbers"},
+    {float_pattern, 0, "numbers"},        {"--[^\\n]*", 0, "comment"},
 };
 
 // Style name, then colour and style for the light and for the dark palette.
@@ -92,8 +82,7 @@ void init(py::object self, py::object document) {
     add_rules(rules, py::str("%s"), self.attr("keywords"), 0, styles["keyword"]);
     add_rules(rules, py::str("%s"), self.attr("operators"), 0, styles["operator"]);
     add_rules(rules, py::str("%s"), self.attr("braces"), 0, styles["brace"]);
-    for (const auto &[pattern, style] : fixed_rules)
-        rules.append(py::make_tuple(pattern, 0, styles[style]));
+    add_rules(rules, fixed_rules, styles);
     self.attr("rules") = compile_rules(rules);
     prepare_native_highlighting(self, HighlighterKind::Sql);
 }
