@@ -287,6 +287,15 @@ def test_empty_match_does_not_hang(qtbot):
     assert state == 0 and colours[3] == h.STYLES["operator"].foreground().color().name()
 
 
+def test_empty_delimiter_match_does_not_hang(qtbot):
+    class Host(VLMPythonHighlighter):
+        def __init__(self, document):
+            super().__init__(document)
+            self.tri_double = (QRegularExpression("x*"), 1, self.STYLES["string2"])
+
+    assert states(make(qtbot, Host), "abc\ndef") == [0, 0]
+
+
 # --- the formula highlighter -----------------------------------------------------------------
 
 @pytest.mark.parametrize("args, line, codes", [
@@ -398,4 +407,5 @@ def test_corpus_smoke(qtbot, cls, path):
         for line, _, colours in result:
             if line.startswith("--"):
                 assert set(colours) == {comment}
+
 

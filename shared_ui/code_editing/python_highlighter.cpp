@@ -15,10 +15,10 @@ namespace {
 const char *const class_doc = "Syntax highlighter for the Python language.";
 
 const char *const match_multiline_doc =
-    "Highlighting of multi-line strings. ``delimiter`` is the QRegularExpression\n"
-    "        of a triple-quote delimiter, and ``in_state`` is a unique integer that stands\n"
-    "        for the block state inside such strings. Returns True if the block ends\n"
-    "        inside a multi-line string, that is if we are still\n"
+    "Highlighting of multi-line strings.\n"
+    "        ``delimiter`` is the QRegularExpression of a triple-quote delimiter, and\n"
+    "        ``in_state`` a unique integer for the block state inside such strings.\n"
+    "        Returns True if the block ends inside such a string, that is if we are still\n"
     "        inside a multi-line string when this function is finished.\n"
     "        ";
 
@@ -131,6 +131,9 @@ py::object match_multiline(py::object self, py::object text, py::object delimite
             length = qt_length(text) - start + add;
         }
         set_format(start, length, style);
+        // A delimiter that can match empty text would find the same place again forever.
+        if (length <= 0)
+            break;
         py::object next = delimiter.attr("match")(text, start + length);
         start = next.attr("capturedStart")().cast<long>();
         // Every later string opens at a delimiter of its own, so its closing delimiter is looked
