@@ -138,6 +138,7 @@ class WordSetMatcher : public Matcher {
         storage_.push_back(word.toStdU16String());
         min_ = std::min<qsizetype>(min_, word.size());
         max_ = std::max<qsizetype>(max_, word.size());
+        starts_[std::min<qsizetype>(word.size(), kLengths - 1)].set(word[0].unicode());
     }
     void seal() {
         for (const auto &w : storage_)
@@ -154,7 +155,10 @@ class WordSetMatcher : public Matcher {
             while (i < text.size && is_word(text.data[i]))
                 ++i;
             const qsizetype length = i - start;
+            // Most runs are names that are no keyword: their length and first letter rule them
+            // out before any hashing.
             if (length >= min_ && length <= max_ &&
+                starts_[std::min<qsizetype>(length, kLengths - 1)].test(text.data[start]) &&
                 words_.count(std::u16string_view(text.data + start, length)))
                 fill(out, start, i, format);
         }
@@ -166,6 +170,9 @@ class WordSetMatcher : public Matcher {
     std::unordered_set<std::u16string_view> words_;
     qsizetype min_ = 1 << 30;
     qsizetype max_ = 0;
+    // The first characters of the words of each length (the last slot: that length or more).
+    static constexpr qsizetype kLengths = 24;
+    std::array<AsciiSet, kLengths> starts_;
 };
 
 // Single-character literals (`=`, `\+`, `\(`) match every occurrence of their character, so one
