@@ -19,11 +19,18 @@ namespace {
 // Pieces that make the shapes the engine knows meet their edge cases: escapes, signs before
 // digits, suffixes, exponents, boundaries against non-ASCII and non-BMP characters, LF.
 const char16_t *const kPieces[] = {
-    u"def",     u"class", u"self", u" ",      u"\t",     u"\"", u"'",  u"\\", u"#",  u"--",   u"-",
-    u"+",       u"1",     u"07",   u"0x1Fa",  u"1.5e-3", u"l",  u"L",  u"e",  u".",  u"col[", u"]",
-    u"___",     u"_",     u"SUM(", u"A.B",    u"(",      u")",  u"==", u"<=", u"<>", u"=",    u"/",
-    u"IS NULL", u"IS",    u"NULL", u"select", u"Select", u"é",  u"😀",  u"\n", u"x",  u"9",    u"E",
-    u"\"\"\"",  u"and",   u"True"};
+    u"def",    u"class",   u"self",  u" ",
+    u"\t",     u"\"",      u"'",     u"\\",
+    u"#",      u"--",      u"-",     u"+",
+    u"1",      u"07",      u"0x1Fa", u"1.5e-3",
+    u"l",      u"L",       u"e",     u".",
+    u"col[",   u"]",       u"___",   u"_",
+    u"SUM(",   u"A.B",     u"(",     u")",
+    u"==",     u"<=",      u"<>",    u"=",
+    u"/",      u"IS NULL", u"IS",    u"NULL",
+    u"select", u"Select",  u"é",     u"😀",
+    u"\n",     u"x",       u"9",     u"E",
+    u"\"\"\"", u"and",     u"True",  u"a_keyword_longer_than_two_dozen_letters"};
 
 QString random_text(std::mt19937 &rng, int pieces) {
     std::uniform_int_distribution<size_t> pick(0, std::size(kPieces) - 1);
@@ -73,7 +80,9 @@ TEST(RuleTable, MatchesRegexForWholeRuleLists) {
     // Units of keywords, operators with subsumed multi-character ones, braces, and the fixed
     // rules, with formats repeating across units as the palettes do.
     std::vector<RuleSpec> rules;
-    for (const char *w : {"and", "True", "def", "class", "select", "SELECT", "x9", "e"})
+    for (const char *w :
+         {"and", "True", "def", "class", "select", "SELECT", "x9", "e",
+          "a_keyword_longer_than_two_dozen_letters", "a_keyword_longer_than_two_dozen_letterz"})
         rules.push_back({QString(R"(\b%1\b)").arg(w), 0, 0});
     rules.push_back({R"(\bIS NULL\b)", 0, 0});
     for (const char *op : {"=", "==", "<=", "<>", "//", "/", R"(\+=)", R"(\+)", "-", "!="})
