@@ -256,8 +256,10 @@ struct LineTailFind {
 
 // Where a number may start for the patterns \b[+-]?...: a sign needs a word character before it
 // (\b then sits between the two), a digit a non-word character. Returns the digits' position.
-qsizetype number_start(const Text &text, qsizetype s) {
+inline qsizetype number_start(const Text &text, qsizetype s) {
     const char16_t c = text.data[s];
+    if (c > '9')
+        return -1;
     if ((c == '+' || c == '-') && text.word_at(s - 1) && is_digit(text.at(s + 1)))
         return s + 1;
     if (is_digit(c) && !text.word_at(s - 1))
