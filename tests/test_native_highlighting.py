@@ -175,12 +175,8 @@ def append_rule(h):
     h.rules.append((QRegularExpression("[a-z]"), 0, h.STYLES["operator"]))
 
 
-def recolour_format(h):
-    h.rules[0][2].setForeground(QColor("pink"))
-
-
-def repattern_rule(h):
-    h.rules[-1][0].setPattern("[a-z]+")
+def recolour_palette_entry(h):
+    h.STYLES["operator"].setForeground(QColor("pink"))
 
 
 def spy_instance_set_format(h):
@@ -191,7 +187,7 @@ def replace_tri_double(h):
     h.tri_double = (QRegularExpression("'''"), 1, h.STYLES["defclass"])
 
 
-CHANGES = [replace_rules, append_rule, recolour_format, repattern_rule, spy_instance_set_format]
+CHANGES = [replace_rules, append_rule, recolour_palette_entry, spy_instance_set_format]
 
 
 @pytest.mark.parametrize("cls, change", [

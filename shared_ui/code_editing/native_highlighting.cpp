@@ -59,6 +59,7 @@ struct Names {
     PyObject *regex_type = nullptr;
     PyObject *format_type = nullptr;
     PyObject *unwrap = nullptr;
+    PyObject *is_deleted = nullptr;
 };
 
 Names &names() {
@@ -74,6 +75,7 @@ Names &names() {
         n->regex_type = keep("PyQt6.QtCore", "QRegularExpression");
         n->format_type = keep("PyQt6.QtGui", "QTextCharFormat");
         n->unwrap = keep("PyQt6.sip", "unwrapinstance");
+        n->is_deleted = keep("PyQt6.sip", "isdeleted");
         return n;
     }();
     return *n;
@@ -95,33 +97,36 @@ template <typename T> T *unwrap(PyObject *wrapper) {
     return static_cast<T *>(pointer);
 }
 
-// The rules as __init__ built them, with what is needed to notice any later change cheaply.
-// Regular expressions and formats are implicitly shared by Qt: a copy taken here keeps the same
-// data pointer until the original is changed, so comparing the bytes of the live object with
-// the copy's is an exact "unchanged" test that costs one word per object.
-struct Watched {
-    template <typename T> static bool same(const T *live, const T &copy) {
+// The rules as __init__ built them, with what is needed to notice a later change cheaply.
+//
+// The list and its items are compared by identity. The patterns are read once, here: the
+// regular expressions are only ever matched by the surface loop, and changing one in place
+// (setPattern) is not noticed. The formats are different: a host may well restyle a palette entry
+// in place (STYLES["keyword"].setForeground(...)), and those are the very objects the rules hold,
+// so the native path paints with the live formats and checks them on every block. Qt shares a
+// format's data implicitly: a copy taken here keeps the same data pointer until the original is
+// changed, so comparing the live object's bytes with the copy's is an exact "unchanged" test.
+struct WatchedFormat {
+    PyObject *object; // kept alive by the rule items
+    const QTextCharFormat *live;
+    QTextCharFormat copy;
+    bool unchanged() const {
         return std::memcmp(static_cast<const void *>(live), static_cast<const void *>(&copy),
-                           sizeof(T)) == 0 ||
+                           sizeof(QTextCharFormat)) == 0 ||
                *live == copy;
     }
 };
 
 struct State {
-    py::object rules;              // the list itself
-    std::vector<PyObject *> items; // its items as built; `rules_copy` keeps them alive
-    py::object rules_copy;         // a tuple of those items
-    std::vector<const QRegularExpression *> regexes;
-    std::vector<QRegularExpression> regex_copies;
-    std::vector<const QTextCharFormat *> formats; // one per distinct format object
-    std::vector<QTextCharFormat> format_copies;
+    py::object rules;                           // the list itself
+    std::vector<PyObject *> items;              // its items as built; `rules_copy` keeps them alive
+    py::object rules_copy;                      // a tuple of those items
+    std::vector<WatchedFormat> formats;         // one per distinct format object
     std::vector<const QTextCharFormat *> by_id; // the format painted for each format id
     std::shared_ptr<const RuleTable> table;
 
     bool triple_quotes = false;
     py::object tri_double;
-    const QRegularExpression *delimiter = nullptr;
-    QRegularExpression delimiter_copy;
     highlight::TripleQuotePass pass;
 
     py::object weakref; // drops this state when the highlighter's wrapper goes
@@ -184,12 +189,10 @@ FormatId format_id(State &state, PyObject *object) {
     if (format == nullptr)
         return kNoFormat;
     bool watched = false;
-    for (const QTextCharFormat *known : state.formats)
-        watched = watched || known == format;
-    if (!watched) {
-        state.formats.push_back(format);
-        state.format_copies.push_back(*format);
-    }
+    for (const WatchedFormat &known : state.formats)
+        watched = watched || known.object == object;
+    if (!watched)
+        state.formats.push_back({object, format, *format});
     for (size_t id = 0; id < state.by_id.size(); ++id)
         if (*state.by_id[id] == *format)
             return FormatId(id);
@@ -226,8 +229,6 @@ std::unique_ptr<State> build_state(py::handle self, HighlighterKind kind) {
         if (id == kNoFormat)
             return nullptr;
         state->items.push_back(rule);
-        state->regexes.push_back(regex);
-        state->regex_copies.push_back(*regex);
         specs.push_back({regex->pattern(), int(group), id});
     }
 
@@ -247,8 +248,6 @@ std::unique_ptr<State> build_state(py::handle self, HighlighterKind kind) {
             return nullptr;
         state->triple_quotes = true;
         state->tri_double = py::reinterpret_borrow<py::object>(tri);
-        state->delimiter = delimiter;
-        state->delimiter_copy = *delimiter;
         state->pass = {int(value), id};
     }
     state->table = shared_table(specs);
@@ -276,16 +275,19 @@ bool unchanged(py::handle self, const State &state, HighlighterKind kind) {
     if (size_t(Py_SIZE(list)) != state.items.size() ||
         std::memcmp(list->ob_item, state.items.data(), state.items.size() * sizeof(PyObject *)))
         return false;
-    for (size_t i = 0; i < state.regexes.size(); ++i)
-        if (!Watched::same(state.regexes[i], state.regex_copies[i]))
+    for (const WatchedFormat &format : state.formats) {
+        // A format deleted through sip.delete must not be read; the surface loop reports it.
+        PyObject *deleted = PyObject_CallOneArg(names().is_deleted, format.object);
+        if (deleted == nullptr)
+            throw py::error_already_set();
+        const bool gone = deleted == Py_True;
+        Py_DECREF(deleted);
+        if (gone || !format.unchanged())
             return false;
-    for (size_t i = 0; i < state.formats.size(); ++i)
-        if (!Watched::same(state.formats[i], state.format_copies[i]))
-            return false;
+    }
     if (state.triple_quotes &&
         (_PyType_Lookup(type, names().tri_double) != nullptr ||
-         PyDict_GetItemWithError(dict, names().tri_double) != state.tri_double.ptr() ||
-         !Watched::same(state.delimiter, state.delimiter_copy)))
+         PyDict_GetItemWithError(dict, names().tri_double) != state.tri_double.ptr()))
         return false;
     return !PyErr_Occurred();
 }
