@@ -537,7 +537,7 @@ std::unique_ptr<Matcher> shaped_matcher(const QString &pattern, int group) {
 
 } // namespace
 
-RuleTable::RuleTable(const std::vector<RuleSpec> &rules) {
+RuleTable::RuleTable(const std::vector<Rule> &rules) {
     for (size_t first = 0; first < rules.size();) {
         size_t last = first;
         while (last < rules.size() && rules[last].format == rules[first].format)
@@ -550,7 +550,7 @@ RuleTable::RuleTable(const std::vector<RuleSpec> &rules) {
         bool any_word = false;
         std::vector<ParsedLiteral> literals;
         for (size_t i = first; i < last; ++i) {
-            const RuleSpec &rule = rules[i];
+            const Rule &rule = rules[i];
             ParsedLiteral literal;
             if (rule.group == 0 && parse_literal(rule.pattern, literal)) {
                 const bool whole_word = std::all_of(literal.text.begin(), literal.text.end(),
@@ -619,9 +619,9 @@ void RuleTable::paint(const QString &qtext, FormatMap &out) const {
                 m->paint(text, qtext, unit->format, out.data());
 }
 
-void paint_reference(const std::vector<RuleSpec> &rules, const QString &text, FormatMap &out) {
+void paint_reference(const std::vector<Rule> &rules, const QString &text, FormatMap &out) {
     out.assign(size_t(text.size()), kNoFormat);
-    for (const RuleSpec &rule : rules) {
+    for (const Rule &rule : rules) {
         const QRegularExpression re(rule.pattern);
         RegexMatcher::paint_loop(re, rule.group, text, [&](qsizetype start, qsizetype length) {
             if (start >= 0 && start < text.size())

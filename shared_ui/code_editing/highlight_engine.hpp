@@ -18,7 +18,7 @@
 
 namespace shared_ui::highlight {
 
-struct RuleSpec {
+struct Rule {
     QString pattern;
     int group = 0;
     int format = 0;
@@ -31,7 +31,7 @@ using FormatMap = std::vector<FormatId>;
 
 class RuleTable {
   public:
-    explicit RuleTable(const std::vector<RuleSpec> &rules);
+    explicit RuleTable(const std::vector<Rule> &rules);
     ~RuleTable();
     RuleTable(const RuleTable &) = delete;
     RuleTable &operator=(const RuleTable &) = delete;
@@ -49,7 +49,7 @@ class RuleTable {
 };
 
 // The rule loop itself: one QRegularExpression per rule, searched again and again.
-void paint_reference(const std::vector<RuleSpec> &rules, const QString &text, FormatMap &out);
+void paint_reference(const std::vector<Rule> &rules, const QString &text, FormatMap &out);
 
 // The multi-line string pass that follows the rules in the Python highlighter: a string opened by
 // a triple double quote runs on to its closing triple quote, over block ends, carried by the block

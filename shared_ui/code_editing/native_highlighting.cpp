@@ -22,7 +22,7 @@ namespace {
 using highlight::FormatId;
 using highlight::FormatMap;
 using highlight::kNoFormat;
-using highlight::RuleSpec;
+using highlight::Rule;
 using highlight::RuleTable;
 
 struct HighlighterAccess : QSyntaxHighlighter {
@@ -139,10 +139,10 @@ std::unordered_map<PyObject *, std::unique_ptr<State>> &states() {
 
 // Rule tables by their rule lists: the same highlighter kind with the same palette (and, for the
 // formula highlighter, the same function names) shares one table for the whole process.
-std::shared_ptr<const RuleTable> shared_table(const std::vector<RuleSpec> &rules) {
+std::shared_ptr<const RuleTable> shared_table(const std::vector<Rule> &rules) {
     static auto *cache = new std::map<std::u16string, std::shared_ptr<const RuleTable>>();
     std::u16string key;
-    for (const RuleSpec &rule : rules) {
+    for (const Rule &rule : rules) {
         key += rule.pattern.toStdU16String();
         key += u'\0';
         key += char16_t(rule.group);
@@ -213,7 +213,7 @@ std::unique_ptr<State> build_state(py::handle self, HighlighterKind kind) {
     state->rules_copy = py::reinterpret_steal<py::object>(PySequence_Tuple(rules));
     if (!state->rules_copy)
         throw py::error_already_set();
-    std::vector<RuleSpec> specs;
+    std::vector<Rule> rule_list;
     for (py::handle item : state->rules_copy) {
         PyObject *rule = item.ptr();
         if (!PyTuple_CheckExact(rule) || PyTuple_GET_SIZE(rule) != 3)
@@ -229,7 +229,7 @@ std::unique_ptr<State> build_state(py::handle self, HighlighterKind kind) {
         if (id == kNoFormat)
             return nullptr;
         state->items.push_back(rule);
-        specs.push_back({regex->pattern(), int(group), id});
+        rule_list.push_back({regex->pattern(), int(group), id});
     }
 
     if (kind == HighlighterKind::Python) {
@@ -250,7 +250,7 @@ std::unique_ptr<State> build_state(py::handle self, HighlighterKind kind) {
         state->tri_double = py::reinterpret_borrow<py::object>(tri);
         state->pass = {int(value), id};
     }
-    state->table = shared_table(specs);
+    state->table = shared_table(rule_list);
     return state;
 }
 

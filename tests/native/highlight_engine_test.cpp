@@ -9,7 +9,7 @@
 using namespace shared_ui::highlight;
 
 namespace shared_ui::highlight {
-void PrintTo(const RuleSpec &rule, std::ostream *os) {
+void PrintTo(const Rule &rule, std::ostream *os) {
     *os << rule.pattern.toStdString() << " group " << rule.group;
 }
 } // namespace shared_ui::highlight
@@ -40,7 +40,7 @@ QString random_text(std::mt19937 &rng, int pieces) {
     return text;
 }
 
-void expect_same_as_reference(const std::vector<RuleSpec> &rules, int texts, unsigned seed) {
+void expect_same_as_reference(const std::vector<Rule> &rules, int texts, unsigned seed) {
     RuleTable table(rules);
     std::mt19937 rng(seed);
     FormatMap fast, reference;
@@ -54,7 +54,7 @@ void expect_same_as_reference(const std::vector<RuleSpec> &rules, int texts, uns
 
 } // namespace
 
-class ShapeMatchesRegex : public testing::TestWithParam<RuleSpec> {};
+class ShapeMatchesRegex : public testing::TestWithParam<Rule> {};
 
 TEST_P(ShapeMatchesRegex, OnRandomText) {
     expect_same_as_reference({GetParam()}, 4000, 7);
@@ -64,22 +64,21 @@ TEST_P(ShapeMatchesRegex, OnRandomText) {
 
 INSTANTIATE_TEST_SUITE_P(
     Patterns, ShapeMatchesRegex,
-    testing::Values(RuleSpec{R"(\bdef\b\s*(\w+))", 1, 1}, RuleSpec{R"(\bclass\b\s*(\w+))", 1, 1},
-                    RuleSpec{R"("[^"\\]*(\\.[^"\\]*)*")", 0, 1},
-                    RuleSpec{R"('[^'\\]*(\\.[^'\\]*)*')", 0, 1}, RuleSpec{R"(#[^\n]*)", 0, 1},
-                    RuleSpec{R"(--[^\n]*)", 0, 1}, RuleSpec{R"(\b[+-]?[0-9]+[lL]?\b)", 0, 1},
-                    RuleSpec{R"(\b[+-]?0[xX][0-9A-Fa-f]+[lL]?\b)", 0, 1},
-                    RuleSpec{R"(\b[+-]?[0-9]+(?:\.[0-9]+)?(?:[eE][+-]?[0-9]+)?\b)", 0, 1},
-                    RuleSpec{R"(\bcol\[.+\])", 0, 1}, RuleSpec{R"(___.+___)", 0, 1},
-                    RuleSpec{R"(\b[A-Z]+[A-Z0-9\.\_]*\()", 0, 1}, RuleSpec{R"(\bIS NULL\b)", 0, 1},
-                    RuleSpec{R"(\bSUM\()", 0, 1}, RuleSpec{R"(\bA.B\()", 0, 1},
-                    RuleSpec{R"(\bself\b)", 0, 1}, RuleSpec{R"(\')", 0, 1},
-                    RuleSpec{R"(\bé\b)", 0, 1}, RuleSpec{R"(\b|x)", 0, 1}));
+    testing::Values(Rule{R"(\bdef\b\s*(\w+))", 1, 1}, Rule{R"(\bclass\b\s*(\w+))", 1, 1},
+                    Rule{R"("[^"\\]*(\\.[^"\\]*)*")", 0, 1},
+                    Rule{R"('[^'\\]*(\\.[^'\\]*)*')", 0, 1}, Rule{R"(#[^\n]*)", 0, 1},
+                    Rule{R"(--[^\n]*)", 0, 1}, Rule{R"(\b[+-]?[0-9]+[lL]?\b)", 0, 1},
+                    Rule{R"(\b[+-]?0[xX][0-9A-Fa-f]+[lL]?\b)", 0, 1},
+                    Rule{R"(\b[+-]?[0-9]+(?:\.[0-9]+)?(?:[eE][+-]?[0-9]+)?\b)", 0, 1},
+                    Rule{R"(\bcol\[.+\])", 0, 1}, Rule{R"(___.+___)", 0, 1},
+                    Rule{R"(\b[A-Z]+[A-Z0-9\.\_]*\()", 0, 1}, Rule{R"(\bIS NULL\b)", 0, 1},
+                    Rule{R"(\bSUM\()", 0, 1}, Rule{R"(\bA.B\()", 0, 1}, Rule{R"(\bself\b)", 0, 1},
+                    Rule{R"(\')", 0, 1}, Rule{R"(\bé\b)", 0, 1}, Rule{R"(\b|x)", 0, 1}));
 
 TEST(RuleTable, MatchesRegexForWholeRuleLists) {
     // Units of keywords, operators with subsumed multi-character ones, braces, and the fixed
     // rules, with formats repeating across units as the palettes do.
-    std::vector<RuleSpec> rules;
+    std::vector<Rule> rules;
     for (const char *w :
          {"and", "True", "def", "class", "select", "SELECT", "x9", "e",
           "a_keyword_longer_than_two_dozen_letters", "a_keyword_longer_than_two_dozen_letterz"})
@@ -102,7 +101,7 @@ TEST(RuleTable, MatchesRegexForWholeRuleLists) {
 }
 
 TEST(RuleTable, KeepsUnknownPatternsAsRegularExpressions) {
-    const std::vector<RuleSpec> rules{{R"(\bA.B\()", 0, 0}, {R"(\bSUM\()", 0, 0}, {"(", 0, 1}};
+    const std::vector<Rule> rules{{R"(\bA.B\()", 0, 0}, {R"(\bSUM\()", 0, 0}, {"(", 0, 1}};
     EXPECT_EQ(RuleTable(rules).fallback_count(), 2); // the wildcard, the invalid pattern
     expect_same_as_reference(rules, 40, 5);
 }
@@ -139,6 +138,10 @@ struct TripleQuoteCase {
     const char *painted;
     int state;
 };
+
+void PrintTo(const TripleQuoteCase &c, std::ostream *os) {
+    *os << QString::fromStdU16String(c.text).toStdString() << " after state " << c.previous_state;
+}
 
 class TripleQuotes : public testing::TestWithParam<TripleQuoteCase> {};
 
