@@ -484,6 +484,10 @@ bool parse_literal(const QString &pattern, ParsedLiteral &out) {
             out.text.push_back(e);
         } else if (metachars.find(c) != std::u16string_view::npos) {
             return false;
+        } else if (QChar::isSurrogate(c)) {
+            // Qt takes a pattern for UTF-16: a lone surrogate makes it invalid (it never matches),
+            // and a pair is one character that code-unit search would also find; leave both to Qt.
+            return false;
         } else {
             out.text.push_back(c);
         }

@@ -101,8 +101,10 @@ TEST(RuleTable, MatchesRegexForWholeRuleLists) {
 }
 
 TEST(RuleTable, KeepsUnknownPatternsAsRegularExpressions) {
-    const std::vector<Rule> rules{{R"(\bA.B\()", 0, 0}, {R"(\bSUM\()", 0, 0}, {"(", 0, 1}};
-    EXPECT_EQ(RuleTable(rules).fallback_count(), 2); // the wildcard, the invalid pattern
+    // A wildcard, an invalid pattern, and half of a surrogate pair (invalid to Qt as well).
+    const std::vector<Rule> rules{
+        {R"(\bA.B\()", 0, 0}, {R"(\bSUM\()", 0, 0}, {"(", 0, 1}, {QString(QChar(0xD83D)), 0, 2}};
+    EXPECT_EQ(RuleTable(rules).fallback_count(), 3);
     expect_same_as_reference(rules, 40, 5);
 }
 
