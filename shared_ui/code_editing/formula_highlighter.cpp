@@ -3,6 +3,7 @@
 #include "code_editing/code_editing.hpp"
 #include "code_editing/highlight_surface.hpp"
 #include "code_editing/highlighter_common.hpp"
+#include "code_editing/native_highlighting.hpp"
 #include "frame/class_builder.hpp"
 #include "frame/module_globals.hpp"
 
@@ -75,10 +76,12 @@ void init(py::object self, py::object document, py::object vlm_formula_mode,
         }
     }
     self.attr("rules") = compile_rules(rules);
+    prepare_native_highlighting(self, HighlighterKind::Formula);
 }
 
 void highlight_block(py::object self, py::object text) {
-    formula_highlight_block_surface(std::move(self), std::move(text));
+    if (!highlight_block_native(self, text, HighlighterKind::Formula))
+        formula_highlight_block_surface(std::move(self), std::move(text));
 }
 
 } // namespace
@@ -88,17 +91,20 @@ void formula_highlight_block_surface(py::object self, py::object text) {
 }
 
 py::object make_VLMHighlighter() {
-    return ClassBuilder("VLMHighlighter", {global("QSyntaxHighlighter")})
-        .doc(class_doc)
-        .static_method("format_text", &format_text, py::arg("color"), py::arg("style") = "",
-                       format_text_doc)
-        .attr("operators", operators)
-        .attr("braces", braces)
-        .method("__init__", &init, py::arg("self"), py::arg("document"),
-                py::arg("vlm_formula_mode") = true, py::arg("arr_function_name") = py::none())
-        .method("highlightBlock", &highlight_block, py::arg("self"), py::arg("text"),
-                highlight_block_doc_formula)
-        .build();
+    py::object cls =
+        ClassBuilder("VLMHighlighter", {global("QSyntaxHighlighter")})
+            .doc(class_doc)
+            .static_method("format_text", &format_text, py::arg("color"), py::arg("style") = "",
+                           format_text_doc)
+            .attr("operators", operators)
+            .attr("braces", braces)
+            .method("__init__", &init, py::arg("self"), py::arg("document"),
+                    py::arg("vlm_formula_mode") = true, py::arg("arr_function_name") = py::none())
+            .method("highlightBlock", &highlight_block, py::arg("self"), py::arg("text"),
+                    highlight_block_doc_formula)
+            .build();
+    remember_highlighter_class(HighlighterKind::Formula, cls);
+    return cls;
 }
 
 } // namespace shared_ui

@@ -3,6 +3,7 @@
 #include "code_editing/code_editing.hpp"
 #include "code_editing/highlight_surface.hpp"
 #include "code_editing/highlighter_common.hpp"
+#include "code_editing/native_highlighting.hpp"
 #include "frame/class_builder.hpp"
 #include "frame/module_globals.hpp"
 
@@ -84,6 +85,7 @@ void init(py::object self, py::object document, py::object highlight_triple_stri
     add_rules(rules, py::str("%s"), self.attr("braces"), 0, styles["brace"]);
     add_rules(rules, fixed_rules, styles);
     self.attr("rules") = compile_rules(rules);
+    prepare_native_highlighting(self, HighlighterKind::Python);
 }
 
 // Length of `text` as Qt counts it (UTF-16 code units), which is what setFormat's positions and
@@ -143,7 +145,8 @@ py::object match_multiline(py::object self, py::object text, py::object delimite
 }
 
 void highlight_block(py::object self, py::object text) {
-    python_highlight_block_surface(std::move(self), std::move(text));
+    if (!highlight_block_native(self, text, HighlighterKind::Python))
+        python_highlight_block_surface(std::move(self), std::move(text));
 }
 
 } // namespace
@@ -156,20 +159,23 @@ void python_highlight_block_surface(py::object self, py::object text) {
 }
 
 py::object make_VLMPythonHighlighter() {
-    return ClassBuilder("VLMPythonHighlighter", {global("QSyntaxHighlighter")})
-        .doc(class_doc)
-        .static_method("format_text", &format_text, py::arg("color"), py::arg("style") = "",
-                       format_text_doc)
-        .attr("keywords", keywords)
-        .attr("operators", operators)
-        .attr("braces", braces)
-        .method("__init__", &init, py::arg("self"), py::arg("document"),
-                py::arg("highlight_triple_string") = false)
-        .method("highlightBlock", &highlight_block, py::arg("self"), py::arg("text"),
-                highlight_block_doc)
-        .method("match_multiline", &match_multiline, py::arg("self"), py::arg("text"),
-                py::arg("delimiter"), py::arg("in_state"), py::arg("style"), match_multiline_doc)
-        .build();
+    py::object cls = ClassBuilder("VLMPythonHighlighter", {global("QSyntaxHighlighter")})
+                         .doc(class_doc)
+                         .static_method("format_text", &format_text, py::arg("color"),
+                                        py::arg("style") = "", format_text_doc)
+                         .attr("keywords", keywords)
+                         .attr("operators", operators)
+                         .attr("braces", braces)
+                         .method("__init__", &init, py::arg("self"), py::arg("document"),
+                                 py::arg("highlight_triple_string") = false)
+                         .method("highlightBlock", &highlight_block, py::arg("self"),
+                                 py::arg("text"), highlight_block_doc)
+                         .method("match_multiline", &match_multiline, py::arg("self"),
+                                 py::arg("text"), py::arg("delimiter"), py::arg("in_state"),
+                                 py::arg("style"), match_multiline_doc)
+                         .build();
+    remember_highlighter_class(HighlighterKind::Python, cls);
+    return cls;
 }
 
 } // namespace shared_ui

@@ -3,6 +3,7 @@
 #include "code_editing/code_editing.hpp"
 #include "code_editing/highlight_surface.hpp"
 #include "code_editing/highlighter_common.hpp"
+#include "code_editing/native_highlighting.hpp"
 #include "frame/class_builder.hpp"
 #include "frame/module_globals.hpp"
 
@@ -83,10 +84,12 @@ void init(py::object self, py::object document) {
     add_rules(rules, py::str("%s"), self.attr("braces"), 0, styles["brace"]);
     add_rules(rules, fixed_rules, styles);
     self.attr("rules") = compile_rules(rules);
+    prepare_native_highlighting(self, HighlighterKind::Sql);
 }
 
 void highlight_block(py::object self, py::object text) {
-    sql_highlight_block_surface(std::move(self), std::move(text));
+    if (!highlight_block_native(self, text, HighlighterKind::Sql))
+        sql_highlight_block_surface(std::move(self), std::move(text));
 }
 
 } // namespace
@@ -96,17 +99,19 @@ void sql_highlight_block_surface(py::object self, py::object text) {
 }
 
 py::object make_VLMSQLHighlighter() {
-    return ClassBuilder("VLMSQLHighlighter", {global("QSyntaxHighlighter")})
-        .doc(class_doc)
-        .static_method("format_text", &format_text, py::arg("color"), py::arg("style") = "",
-                       format_text_doc)
-        .attr("keywords", keywords)
-        .attr("operators", operators)
-        .attr("braces", braces)
-        .method("__init__", &init, py::arg("self"), py::arg("document"))
-        .method("highlightBlock", &highlight_block, py::arg("self"), py::arg("text"),
-                highlight_block_doc)
-        .build();
+    py::object cls = ClassBuilder("VLMSQLHighlighter", {global("QSyntaxHighlighter")})
+                         .doc(class_doc)
+                         .static_method("format_text", &format_text, py::arg("color"),
+                                        py::arg("style") = "", format_text_doc)
+                         .attr("keywords", keywords)
+                         .attr("operators", operators)
+                         .attr("braces", braces)
+                         .method("__init__", &init, py::arg("self"), py::arg("document"))
+                         .method("highlightBlock", &highlight_block, py::arg("self"),
+                                 py::arg("text"), highlight_block_doc)
+                         .build();
+    remember_highlighter_class(HighlighterKind::Sql, cls);
+    return cls;
 }
 
 } // namespace shared_ui

@@ -1,0 +1,702 @@
+// How the fast table stays exact.
+//
+// Qt compiles every QRegularExpression with PCRE2 in UTF mode and without PCRE2_UCP (the
+// UseUnicodePropertiesOption is off by default). Under those options, checked against Qt 6.4 by
+// experiment over every code point:
+//   - \w is exactly [A-Za-z0-9_]; every other code point, non-ASCII ones included, is not a word
+//     character, and \b is the change between a word character and anything else (the text's ends
+//     count as non-word);
+//   - \s is exactly tab, LF, VT, FF, CR and blank;
+//   - `.` matches any code point but LF (a surrogate pair is one code point, two code units);
+//   - a search from an offset sees the text before the offset (\b looks at offset - 1).
+// The rules only ever colour with setFormat, which replaces the format of the characters it
+// covers. So the final colour of a character is the format of the last rule that covers it, and
+// within a run of consecutive rules with the same format (a "unit") only the union of the rules'
+// matches matters, not which rule matched or in which order. Each unit is therefore painted by
+// a few matchers that each reproduce the literal loop's matches of one pattern shape, or of a
+// whole family of patterns at once, and paint the unit's format into the map directly.
+//
+// A pattern is recognised by its exact text; anything not recognised keeps a QRegularExpression
+// and the literal loop (the fallback), so the table is exact for any rule list, only faster for
+// the shapes it knows.
+#include "code_editing/highlight_engine.hpp"
+
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <array>
+#include <bitset>
+#include <string_view>
+#include <unordered_set>
+
+namespace shared_ui::highlight {
+namespace {
+
+bool is_word(char16_t c) {
+    return c < 128 &&
+           ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_');
+}
+bool is_digit(char16_t c) {
+    return c >= '0' && c <= '9';
+}
+bool is_hex_digit(char16_t c) {
+    return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+bool is_space(char16_t c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// The text as the matchers see it: positions outside it read as a non-word character, as PCRE2
+// treats the subject's ends for \b.
+struct Text {
+    const char16_t *data;
+    qsizetype size;
+    char16_t at(qsizetype i) const { return i >= 0 && i < size ? data[i] : u'\0'; }
+    bool word_at(qsizetype i) const { return is_word(at(i)); }
+    bool boundary(qsizetype i) const { return word_at(i - 1) != word_at(i); }
+    qsizetype find(char16_t c, qsizetype from) const {
+        for (qsizetype i = from; i < size; ++i)
+            if (data[i] == c)
+                return i;
+        return -1;
+    }
+    qsizetype find(std::u16string_view s, qsizetype from) const {
+        if (from > size)
+            return -1;
+        const auto pos = std::u16string_view(data, size).find(s, from);
+        return pos == std::u16string_view::npos ? -1 : qsizetype(pos);
+    }
+    qsizetype line_end(qsizetype from) const {
+        const qsizetype i = find(u'\n', from);
+        return i < 0 ? size : i;
+    }
+};
+
+// Which ASCII characters occur in the block: lets a matcher skip a line in which the characters
+// it must start with (or must contain) do not occur at all, without scanning it.
+using AsciiSet = std::bitset<128>;
+
+struct Span {
+    qsizetype start = -1;
+    qsizetype end = -1;
+};
+
+class Matcher {
+  public:
+    virtual ~Matcher() = default;
+    // Paints `format` over the union of the matches the literal loop finds in `text`.
+    virtual void paint(const Text &text, const QString &qtext, FormatId format,
+                       FormatId *out) const = 0;
+    // At least one of these characters must occur for a match; empty: no such shortcut.
+    AsciiSet needs;
+};
+
+void fill(FormatId *out, qsizetype start, qsizetype end, FormatId format) {
+    std::fill(out + start, out + end, format);
+}
+
+// Matchers of one pattern shape: the literal loop over a find() that returns the leftmost match
+// at or after an offset, as PCRE2 would find it, with the span of the coloured group.
+template <typename Find> class LoopMatcher : public Matcher {
+  public:
+    explicit LoopMatcher(Find find, AsciiSet needs_) : find_(std::move(find)) { needs = needs_; }
+    void paint(const Text &text, const QString &, FormatId format, FormatId *out) const override {
+        qsizetype from = 0;
+        for (;;) {
+            const Span s = find_(text, from);
+            if (s.start < 0)
+                return;
+            fill(out, s.start, s.end, format);
+            from = s.end;
+        }
+    }
+
+  private:
+    Find find_;
+};
+
+template <typename Find> std::unique_ptr<Matcher> loop(Find find, AsciiSet needs = {}) {
+    return std::make_unique<LoopMatcher<Find>>(std::move(find), needs);
+}
+
+AsciiSet chars_of(std::u16string_view chars) {
+    AsciiSet set;
+    for (char16_t c : chars)
+        if (c < 128)
+            set.set(c);
+    return set;
+}
+
+const AsciiSet kDigits = chars_of(u"0123456789");
+
+// \bW\b for a word W of word characters matches exactly the maximal runs of word characters that
+// equal W; runs never overlap, so one scan of the runs with a set lookup finds the matches of a
+// whole keyword list, in any order.
+class WordSetMatcher : public Matcher {
+  public:
+    void add(const QString &word) {
+        storage_.push_back(word.toStdU16String());
+        min_ = std::min<qsizetype>(min_, word.size());
+        max_ = std::max<qsizetype>(max_, word.size());
+        starts_[std::min<qsizetype>(word.size(), kLengths - 1)].set(word[0].unicode());
+    }
+    void seal() {
+        for (const auto &w : storage_)
+            words_.insert(std::u16string_view(w));
+    }
+    void paint(const Text &text, const QString &, FormatId format, FormatId *out) const override {
+        qsizetype i = 0;
+        while (i < text.size) {
+            if (!is_word(text.data[i])) {
+                ++i;
+                continue;
+            }
+            const qsizetype start = i;
+            while (i < text.size && is_word(text.data[i]))
+                ++i;
+            const qsizetype length = i - start;
+            // Most runs are names that are no keyword: their length and first letter rule them
+            // out before any hashing.
+            if (length >= min_ && length <= max_ &&
+                starts_[std::min<qsizetype>(length, kLengths - 1)].test(text.data[start]) &&
+                words_.count(std::u16string_view(text.data + start, length)))
+                fill(out, start, i, format);
+        }
+    }
+
+  private:
+    // Views into storage_, whose strings never move once seal() has run.
+    std::vector<std::u16string> storage_;
+    std::unordered_set<std::u16string_view> words_;
+    qsizetype min_ = 1 << 30;
+    qsizetype max_ = 0;
+    // The first characters of the words of each length (the last slot: that length or more).
+    static constexpr qsizetype kLengths = 24;
+    std::array<AsciiSet, kLengths> starts_;
+};
+
+// Single-character literals (`=`, `\+`, `\(`) match every occurrence of their character, so one
+// pass over the text paints all of a unit's single characters at once.
+class CharSetMatcher : public Matcher {
+  public:
+    void add(char16_t c) {
+        chars_.set(c);
+        needs.set(c);
+    }
+    bool has(char16_t c) const { return c < 128 && chars_.test(c); }
+    bool empty() const { return chars_.none(); }
+    void paint(const Text &text, const QString &, FormatId format, FormatId *out) const override {
+        for (qsizetype i = 0; i < text.size; ++i)
+            if (has(text.data[i]))
+                out[i] = format;
+    }
+
+  private:
+    AsciiSet chars_;
+};
+
+// A literal, optionally with \b before and/or after it (`<=`, `\bIS NULL\b`, `\bSUM\(`): the
+// leftmost occurrence at or after the offset whose boundary conditions hold.
+struct LiteralFind {
+    std::u16string literal;
+    bool boundary_before;
+    bool boundary_after;
+    Span operator()(const Text &text, qsizetype from) const {
+        for (qsizetype i = text.find(literal, from); i >= 0; i = text.find(literal, i + 1)) {
+            const qsizetype end = i + qsizetype(literal.size());
+            if ((!boundary_before || text.boundary(i)) && (!boundary_after || text.boundary(end)))
+                return {i, end};
+        }
+        return {};
+    }
+};
+
+// A string in quote q with backslash escapes: q[^q\\]*(\\.[^q\\]*)*q. From an opening quote the
+// match is deterministic (the runs stop only at q or a backslash, so backtracking cannot find
+// another way), and it fails only at the text's end or at a backslash before LF. Quotes passed
+// over inside a failed attempt were escaped characters; an attempt from one of them would continue
+// exactly as the failed one did, so the search resumes after the point of failure.
+struct QuotedFind {
+    char16_t quote;
+    Span operator()(const Text &text, qsizetype from) const {
+        for (qsizetype p = text.find(quote, from); p >= 0;) {
+            qsizetype j = p + 1;
+            for (;;) {
+                if (j >= text.size)
+                    return {};
+                const char16_t c = text.data[j];
+                if (c == quote)
+                    return {p, j + 1};
+                if (c == '\\') {
+                    if (j + 1 >= text.size)
+                        return {};
+                    if (text.data[j + 1] == '\n')
+                        break;
+                    j += 2;
+                } else {
+                    ++j;
+                }
+            }
+            p = text.find(quote, j + 2);
+        }
+        return {};
+    }
+};
+
+// A prefix and the rest of the line: `#[^\n]*`, `--[^\n]*`.
+struct LineTailFind {
+    std::u16string prefix;
+    Span operator()(const Text &text, qsizetype from) const {
+        const qsizetype i = text.find(prefix, from);
+        if (i < 0)
+            return {};
+        return {i, text.line_end(i + qsizetype(prefix.size()))};
+    }
+};
+
+// Where a number may start for the patterns \b[+-]?...: a sign needs a word character before it
+// (\b then sits between the two), a digit a non-word character. Returns the digits' position.
+inline qsizetype number_start(const Text &text, qsizetype s) {
+    const char16_t c = text.data[s];
+    if (c > '9')
+        return -1;
+    if ((c == '+' || c == '-') && text.word_at(s - 1) && is_digit(text.at(s + 1)))
+        return s + 1;
+    if (is_digit(c) && !text.word_at(s - 1))
+        return s;
+    return -1;
+}
+
+qsizetype digits_end(const Text &text, qsizetype i) {
+    while (i < text.size && is_digit(text.data[i]))
+        ++i;
+    return i;
+}
+
+// A suffix [lL]? followed by \b, after a run that ends in a word character. Shorter runs or
+// dropping the suffix cannot help: \b never holds between two word characters.
+qsizetype suffix_then_boundary(const Text &text, qsizetype e) {
+    const char16_t c = text.at(e);
+    if (c == 'l' || c == 'L')
+        return text.word_at(e + 1) ? -1 : e + 1;
+    return text.word_at(e) ? -1 : e;
+}
+
+// \b[+-]?[0-9]+[lL]?\b
+struct IntegerFind {
+    Span operator()(const Text &text, qsizetype from) const {
+        for (qsizetype s = from; s < text.size; ++s) {
+            const qsizetype d = number_start(text, s);
+            if (d < 0)
+                continue;
+            const qsizetype end = suffix_then_boundary(text, digits_end(text, d));
+            if (end >= 0)
+                return {s, end};
+        }
+        return {};
+    }
+};
+
+// \b[+-]?0[xX][0-9A-Fa-f]+[lL]?\b
+struct HexFind {
+    Span operator()(const Text &text, qsizetype from) const {
+        for (qsizetype s = from; s < text.size; ++s) {
+            const qsizetype d = number_start(text, s);
+            if (d < 0 || text.at(d) != '0' || (text.at(d + 1) != 'x' && text.at(d + 1) != 'X') ||
+                !is_hex_digit(text.at(d + 2)))
+                continue;
+            qsizetype e = d + 2;
+            while (e < text.size && is_hex_digit(text.data[e]))
+                ++e;
+            const qsizetype end = suffix_then_boundary(text, e);
+            if (end >= 0)
+                return {s, end};
+        }
+        return {};
+    }
+};
+
+// \b[+-]?[0-9]+(?:\.[0-9]+)?(?:[eE][+-]?[0-9]+)?\b. Every part ends in a digit, so \b after it
+// means a non-word character (or the end) follows. Digit runs are taken whole (a shorter run
+// is followed by a digit, where neither the next part nor \b can match); what is left to
+// backtracking is whether the fraction and the exponent are taken, tried in PCRE2's order.
+struct FloatFind {
+    static qsizetype exponent_end(const Text &text, qsizetype x) {
+        if (text.at(x) != 'e' && text.at(x) != 'E')
+            return -1;
+        qsizetype y = x + 1;
+        if ((text.at(y) == '+' || text.at(y) == '-') && is_digit(text.at(y + 1)))
+            ++y;
+        return is_digit(text.at(y)) ? digits_end(text, y) : -1;
+    }
+    Span operator()(const Text &text, qsizetype from) const {
+        for (qsizetype s = from; s < text.size; ++s) {
+            const qsizetype d = number_start(text, s);
+            if (d < 0)
+                continue;
+            const qsizetype whole = digits_end(text, d);
+            const qsizetype fraction = text.at(whole) == '.' && is_digit(text.at(whole + 1))
+                                           ? digits_end(text, whole + 1)
+                                           : -1;
+            for (qsizetype base : {fraction, whole}) {
+                if (base < 0)
+                    continue;
+                for (qsizetype end : {exponent_end(text, base), base})
+                    if (end >= 0 && !text.word_at(end))
+                        return {s, end};
+            }
+        }
+        return {};
+    }
+};
+
+// \bdef\b\s*(\w+), coloured group 1: the keyword as a whole word, at least one blank (without
+// one, \b after the keyword means a non-word character, where \w+ cannot start) and the name.
+struct DefinitionNameFind {
+    std::u16string keyword;
+    Span operator()(const Text &text, qsizetype from) const {
+        const LiteralFind word{keyword, true, true};
+        for (Span k = word(text, from); k.start >= 0; k = word(text, k.start + 1)) {
+            qsizetype i = k.end;
+            while (i < text.size && is_space(text.data[i]))
+                ++i;
+            if (!text.word_at(i))
+                continue;
+            const qsizetype name = i;
+            while (i < text.size && is_word(text.data[i]))
+                ++i;
+            return {name, i};
+        }
+        return {};
+    }
+};
+
+// PREFIX.+SUFFIX (`\bcol\[.+\]`, `___.+___`): .+ is greedy and stops only at LF, so the match
+// ends at the last SUFFIX of the line that leaves at least one character for .+.
+struct GreedyEnclosedFind {
+    std::u16string prefix;
+    std::u16string suffix;
+    bool boundary_before;
+    Span operator()(const Text &text, qsizetype from) const {
+        const auto pl = qsizetype(prefix.size());
+        const auto sl = qsizetype(suffix.size());
+        for (qsizetype p = text.find(prefix, from); p >= 0; p = text.find(prefix, p + 1)) {
+            if (boundary_before && !text.boundary(p))
+                continue;
+            const qsizetype inner = p + pl;
+            const qsizetype line_end = text.line_end(inner);
+            for (qsizetype q = line_end - sl; q >= inner + 1; --q)
+                if (std::u16string_view(text.data + q, sl) == suffix)
+                    return {p, q + sl};
+        }
+        return {};
+    }
+};
+
+// \b[A-Z]+[A-Z0-9\.\_]*\( : an upper-case letter after a non-word character, the longest run of
+// the class, then the parenthesis. A failed start fails for every start inside the same run
+// (they share its end), so the search resumes after the run.
+struct UpperCallFind {
+    static bool in_class(char16_t c) {
+        return (c >= 'A' && c <= 'Z') || is_digit(c) || c == '.' || c == '_';
+    }
+    Span operator()(const Text &text, qsizetype from) const {
+        for (qsizetype s = from; s < text.size; ++s) {
+            const char16_t c = text.data[s];
+            if (c < 'A' || c > 'Z' || text.word_at(s - 1))
+                continue;
+            qsizetype e = s + 1;
+            while (e < text.size && in_class(text.data[e]))
+                ++e;
+            if (text.at(e) == '(')
+                return {s, e + 1};
+            s = e;
+        }
+        return {};
+    }
+};
+
+// Anything else: the pattern's own QRegularExpression in the literal loop.
+class RegexMatcher : public Matcher {
+  public:
+    RegexMatcher(const QString &pattern, int group) : re_(pattern), group_(group) {
+        re_.optimize();
+    }
+    void paint(const Text &, const QString &qtext, FormatId format, FormatId *out) const override {
+        paint_loop(re_, group_, qtext, [&](qsizetype start, qsizetype length) {
+            if (start >= 0 && start < qtext.size())
+                fill(out, start, std::min(start + length, qtext.size()), format);
+        });
+    }
+    // The loop of the highlighters: search, colour the group, search again from its end. Stops
+    // where the literal loop would search from the same offset again and never end.
+    template <typename Paint>
+    static void paint_loop(const QRegularExpression &re, int group, const QString &text,
+                           Paint &&paint) {
+        qsizetype offset = 0;
+        QRegularExpressionMatch match = re.match(text, offset);
+        while (match.hasMatch()) {
+            const qsizetype start = match.capturedStart(group);
+            const qsizetype length = match.capturedLength(group);
+            paint(start, length);
+            // Searching again from where this search began (an empty match) or from before it
+            // would not move on: the literal loop never ends there.
+            if (start + length <= offset)
+                return;
+            offset = start + length;
+            match = re.match(text, offset);
+        }
+    }
+
+  private:
+    QRegularExpression re_;
+    int group_;
+};
+
+// A pattern that is a literal, possibly between \b assertions: its characters, or false.
+struct ParsedLiteral {
+    std::u16string text;
+    bool boundary_before = false;
+    bool boundary_after = false;
+};
+
+bool parse_literal(const QString &pattern, ParsedLiteral &out) {
+    static const std::u16string_view metachars = u".^$|?*+()[]{}";
+    std::u16string_view p(reinterpret_cast<const char16_t *>(pattern.utf16()), pattern.size());
+    if (p.substr(0, 2) == u"\\b") {
+        out.boundary_before = true;
+        p.remove_prefix(2);
+    }
+    for (size_t i = 0; i < p.size(); ++i) {
+        const char16_t c = p[i];
+        if (c == '\\') {
+            if (i + 1 >= p.size())
+                return false;
+            const char16_t e = p[++i];
+            if (e == 'b' && i + 1 == p.size()) {
+                out.boundary_after = true;
+                break;
+            }
+            // A backslash before a letter or digit is an escape sequence; before anything else
+            // it makes that character literal.
+            if (e >= 128 || is_word(e))
+                return false;
+            out.text.push_back(e);
+        } else if (metachars.find(c) != std::u16string_view::npos) {
+            return false;
+        } else if (QChar::isSurrogate(c)) {
+            // Qt takes a pattern for UTF-16: a lone surrogate makes it invalid (it never matches),
+            // and a pair is one character that code-unit search would also find; leave both to Qt.
+            return false;
+        } else {
+            out.text.push_back(c);
+        }
+    }
+    return !out.text.empty();
+}
+
+} // namespace
+
+struct RuleTable::Unit {
+    FormatId format;
+    std::vector<std::unique_ptr<Matcher>> matchers;
+};
+
+namespace {
+
+// The matcher for a pattern of a known shape, or null.
+std::unique_ptr<Matcher> shaped_matcher(const QString &pattern, int group) {
+    const std::u16string p = pattern.toStdU16String();
+    if (group == 1) {
+        for (const char16_t *keyword : {u"def", u"class"})
+            if (p == u"\\b" + std::u16string(keyword) + u"\\b\\s*(\\w+)")
+                return loop(DefinitionNameFind{keyword}, chars_of(std::u16string(keyword, 1)));
+        return nullptr;
+    }
+    if (group != 0)
+        return nullptr;
+    for (char16_t q : {u'"', u'\''}) {
+        const std::u16string quote(1, q);
+        if (p == quote + u"[^" + quote + u"\\\\]*(\\\\.[^" + quote + u"\\\\]*)*" + quote)
+            return loop(QuotedFind{q}, chars_of(quote));
+    }
+    if (p == u"#[^\\n]*")
+        return loop(LineTailFind{u"#"}, chars_of(u"#"));
+    if (p == u"--[^\\n]*")
+        return loop(LineTailFind{u"--"}, chars_of(u"-"));
+    if (p == u"\\b[+-]?[0-9]+[lL]?\\b")
+        return loop(IntegerFind{}, kDigits);
+    if (p == u"\\b[+-]?0[xX][0-9A-Fa-f]+[lL]?\\b")
+        return loop(HexFind{}, chars_of(u"0"));
+    if (p == u"\\b[+-]?[0-9]+(?:\\.[0-9]+)?(?:[eE][+-]?[0-9]+)?\\b")
+        return loop(FloatFind{}, kDigits);
+    if (p == u"\\bcol\\[.+\\]")
+        return loop(GreedyEnclosedFind{u"col[", u"]", true}, chars_of(u"["));
+    if (p == u"___.+___")
+        return loop(GreedyEnclosedFind{u"___", u"___", false}, chars_of(u"_"));
+    if (p == u"\\b[A-Z]+[A-Z0-9\\.\\_]*\\(")
+        return loop(UpperCallFind{}, chars_of(u"("));
+    return nullptr;
+}
+
+} // namespace
+
+RuleTable::RuleTable(const std::vector<Rule> &rules) {
+    for (size_t first = 0; first < rules.size();) {
+        size_t last = first;
+        while (last < rules.size() && rules[last].format == rules[first].format)
+            ++last;
+
+        auto unit = std::make_unique<Unit>();
+        unit->format = FormatId(rules[first].format);
+        auto words = std::make_unique<WordSetMatcher>();
+        auto chars = std::make_unique<CharSetMatcher>();
+        bool any_word = false;
+        std::vector<ParsedLiteral> literals;
+        for (size_t i = first; i < last; ++i) {
+            const Rule &rule = rules[i];
+            ParsedLiteral literal;
+            if (rule.group == 0 && parse_literal(rule.pattern, literal)) {
+                const bool whole_word = std::all_of(literal.text.begin(), literal.text.end(),
+                                                    [](char16_t c) { return is_word(c); });
+                if (literal.boundary_before && literal.boundary_after && whole_word) {
+                    words->add(QString::fromStdU16String(literal.text));
+                    any_word = true;
+                } else if (!literal.boundary_before && !literal.boundary_after &&
+                           literal.text.size() == 1 && literal.text[0] < 128) {
+                    chars->add(literal.text[0]);
+                } else {
+                    literals.push_back(std::move(literal));
+                }
+            } else if (auto shaped = shaped_matcher(rule.pattern, rule.group)) {
+                unit->matchers.push_back(std::move(shaped));
+            } else {
+                unit->matchers.push_back(std::make_unique<RegexMatcher>(rule.pattern, rule.group));
+            }
+        }
+        for (auto &literal : literals) {
+            // A literal without assertions made only of characters the unit paints wherever they
+            // occur adds nothing to the unit's union (`==`, `<=`, `//` next to `=`, `<`, `/`).
+            const bool covered = !literal.boundary_before && !literal.boundary_after &&
+                                 std::all_of(literal.text.begin(), literal.text.end(),
+                                             [&](char16_t c) { return chars->has(c); });
+            if (covered)
+                continue;
+            // A line lacking the literal's first character cannot contain the literal.
+            AsciiSet needs;
+            if (literal.text[0] < 128)
+                needs.set(literal.text[0]);
+            unit->matchers.push_back(loop(
+                LiteralFind{literal.text, literal.boundary_before, literal.boundary_after}, needs));
+        }
+        if (any_word) {
+            words->seal();
+            unit->matchers.push_back(std::move(words));
+        }
+        if (!chars->empty())
+            unit->matchers.push_back(std::move(chars));
+        units_.push_back(std::move(unit));
+        first = last;
+    }
+}
+
+RuleTable::~RuleTable() = default;
+
+int RuleTable::fallback_count() const {
+    int n = 0;
+    for (const auto &unit : units_)
+        for (const auto &m : unit->matchers)
+            n += dynamic_cast<const RegexMatcher *>(m.get()) != nullptr;
+    return n;
+}
+
+void RuleTable::paint(const QString &qtext, FormatMap &out) const {
+    out.assign(size_t(qtext.size()), kNoFormat);
+    const Text text{reinterpret_cast<const char16_t *>(qtext.utf16()), qtext.size()};
+    AsciiSet present;
+    for (qsizetype i = 0; i < text.size; ++i)
+        if (text.data[i] < 128)
+            present.set(text.data[i]);
+    for (const auto &unit : units_)
+        for (const auto &m : unit->matchers)
+            if (m->needs.none() || (m->needs & present).any())
+                m->paint(text, qtext, unit->format, out.data());
+}
+
+void paint_reference(const std::vector<Rule> &rules, const QString &text, FormatMap &out) {
+    out.assign(size_t(text.size()), kNoFormat);
+    for (const Rule &rule : rules) {
+        const QRegularExpression re(rule.pattern);
+        RegexMatcher::paint_loop(re, rule.group, text, [&](qsizetype start, qsizetype length) {
+            if (start >= 0 && start < text.size())
+                fill(out.data(), start, std::min(start + length, text.size()), rule.format);
+        });
+    }
+}
+
+namespace {
+
+// delimiter.match(text, offset).capturedStart() for the delimiter """, with Qt's handling of
+// offsets: beyond the end, negative beyond the start, or inside a surrogate pair, nothing matches;
+// a negative offset counts from the end.
+qsizetype find_delimiter(const QString &text, qsizetype offset) {
+    if (offset < 0)
+        offset += text.size();
+    if (offset < 0 || offset > text.size())
+        return -1;
+    if (offset > 0 && offset < text.size() && text.at(offset).isLowSurrogate())
+        return -1;
+    return text.indexOf(QStringLiteral("\"\"\""), offset);
+}
+
+} // namespace
+
+TripleQuoteResult paint_triple_quotes(const QString &text, int previous_state,
+                                      const TripleQuotePass &pass, FormatMap &out) {
+    TripleQuoteResult result;
+    const qsizetype size = text.size();
+    qsizetype start = 0;
+    qsizetype add = 0;
+    if (previous_state != pass.in_state) {
+        start = find_delimiter(text, 0);
+        add = start >= 0 ? 3 : 0;
+    }
+    // Each step's outcome depends on `start` and `add` alone, so a step seen twice means the
+    // literal pass would go round forever; more steps than distinct starts prove that. (Every
+    // step moves on by at least one character, so this is a guard, not a case that occurs.)
+    qsizetype steps = 0;
+    while (start >= 0) {
+        if (++steps > 2 * size + 2) {
+            result.finished = false;
+            break;
+        }
+        const qsizetype close = find_delimiter(text, start + add);
+        const qsizetype end = close >= 0 ? close + 3 : -1;
+        qsizetype length;
+        if (end >= add) {
+            length = end - start;
+            result.state = 0;
+        } else {
+            result.state = pass.in_state;
+            length = size - start + add;
+        }
+        if (start < size && length > 0)
+            fill(out.data(), start, std::min(start + length, size), pass.format);
+        start = find_delimiter(text, start + length);
+        add = start >= 0 ? 3 : 0;
+    }
+    return result;
+}
+
+bool has_lone_surrogate(QStringView text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            return true;
+    }
+    return false;
+}
+
+} // namespace shared_ui::highlight

@@ -1,0 +1,77 @@
+// The native highlight engine: pure C++ on Qt, no Python.
+//
+// A highlighter's rules are an ordered list of (pattern, capture group, format id). For one block
+// of text the rule loop colours, for each rule in order, every match found by searching from
+// offset 0 and then again from the end of the coloured group; a later rule overrides an earlier
+// one where they overlap. RuleTable computes exactly the same colouring, but much faster than
+// one QRegularExpression search per match and rule: see highlight_engine.cpp for how and why it
+// stays exact. paint_reference() is that rule loop itself on QRegularExpression, kept as the
+// yardstick the tests hold the fast table against.
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace shared_ui::highlight {
+
+struct Rule {
+    QString pattern;
+    int group = 0;
+    int format = 0;
+};
+
+// The colouring of one block: a format id per UTF-16 code unit, kNoFormat where no rule matched.
+using FormatId = std::int16_t;
+constexpr FormatId kNoFormat = -1;
+using FormatMap = std::vector<FormatId>;
+
+class RuleTable {
+  public:
+    explicit RuleTable(const std::vector<Rule> &rules);
+    ~RuleTable();
+    RuleTable(const RuleTable &) = delete;
+    RuleTable &operator=(const RuleTable &) = delete;
+
+    // Resizes `out` to the text's length and fills it as the rule loop would colour the block.
+    // `out` keeps its capacity between calls, so a reused map allocates nothing.
+    void paint(const QString &text, FormatMap &out) const;
+
+    // How many rules had to stay general regular expressions (for tests and benchmarks).
+    int fallback_count() const;
+
+  private:
+    struct Unit;
+    std::vector<std::unique_ptr<Unit>> units_;
+};
+
+// The rule loop itself: one QRegularExpression per rule, searched again and again.
+void paint_reference(const std::vector<Rule> &rules, const QString &text, FormatMap &out);
+
+// The multi-line string pass that follows the rules in the Python highlighter: a string opened by
+// a triple double quote runs on to its closing triple quote, over block ends, carried by the block
+// state. It colours each string through its closing delimiter (end - start), or to the block end
+// when the string stays open, and looks for a string's closing delimiter after that string's own
+// opening delimiter, also for the later strings of a block that began inside one.
+struct TripleQuotePass {
+    int in_state = 1;
+    FormatId format = 0;
+};
+
+struct TripleQuoteResult {
+    int state = 0;        // the block state the pass leaves (the rules have set 0 before it)
+    bool finished = true; // false: the literal pass would never end (it keeps revisiting a start)
+};
+
+// Paints into `out`, which must already hold the rule colouring of `text`.
+TripleQuoteResult paint_triple_quotes(const QString &text, int previous_state,
+                                      const TripleQuotePass &pass, FormatMap &out);
+
+// True when the text holds a lone surrogate: Qt's regular expressions refuse such a subject, so
+// no rule matches it, which the fast table does not model; callers take the literal path instead.
+bool has_lone_surrogate(QStringView text);
+
+} // namespace shared_ui::highlight

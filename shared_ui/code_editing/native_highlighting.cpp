@@ -1,0 +1,395 @@
+#include "code_editing/native_highlighting.hpp"
+
+#include "code_editing/highlight_engine.hpp"
+#include "frame/module_globals.hpp"
+
+#include <QRegularExpression>
+#include <QSyntaxHighlighter>
+#include <QTextCharFormat>
+
+#include <array>
+#include <climits>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace shared_ui {
+namespace {
+
+using highlight::FormatId;
+using highlight::FormatMap;
+using highlight::kNoFormat;
+using highlight::Rule;
+using highlight::RuleTable;
+
+struct HighlighterAccess : QSyntaxHighlighter {
+    using QSyntaxHighlighter::previousBlockState;
+    using QSyntaxHighlighter::setCurrentBlockState;
+    using QSyntaxHighlighter::setFormat;
+};
+using SetFormat = void (QSyntaxHighlighter::*)(int, int, const QTextCharFormat &);
+using SetBlockState = void (QSyntaxHighlighter::*)(int);
+using GetBlockState = int (QSyntaxHighlighter::*)() const;
+const SetFormat set_format = &HighlighterAccess::setFormat;
+const SetBlockState set_current_block_state = &HighlighterAccess::setCurrentBlockState;
+const GetBlockState previous_block_state = &HighlighterAccess::previousBlockState;
+
+// The methods whose replacement by a subclass or an instance sends highlightBlock down the
+// surface loop; the last one only matters to the Python highlighter.
+constexpr int kGuardedMethods = 5;
+const char *const guarded_method_names[kGuardedMethods] = {"setFormat", "setCurrentBlockState",
+                                                           "previousBlockState",
+                                                           "currentBlockState", "match_multiline"};
+
+// Interned names and the methods as each class was made. Never released: they live as long as
+// the module, and must not be released after the interpreter has finalised.
+struct ClassFacts {
+    std::array<PyObject *, kGuardedMethods> methods{};
+    bool known = false;
+};
+
+struct Names {
+    std::array<PyObject *, kGuardedMethods> methods{};
+    PyObject *rules = nullptr;
+    PyObject *tri_double = nullptr;
+    std::array<ClassFacts, 3> classes;
+    PyObject *regex_type = nullptr;
+    PyObject *format_type = nullptr;
+    PyObject *unwrap = nullptr;
+    PyObject *is_deleted = nullptr;
+};
+
+Names &names() {
+    static Names *n = [] {
+        auto *n = new Names;
+        for (int i = 0; i < kGuardedMethods; ++i)
+            n->methods[i] = PyUnicode_InternFromString(guarded_method_names[i]);
+        n->rules = PyUnicode_InternFromString("rules");
+        n->tri_double = PyUnicode_InternFromString("tri_double");
+        const auto keep = [](const char *module, const char *name) {
+            return py::object(py::module_::import(module).attr(name)).release().ptr();
+        };
+        n->regex_type = keep("PyQt6.QtCore", "QRegularExpression");
+        n->format_type = keep("PyQt6.QtGui", "QTextCharFormat");
+        n->unwrap = keep("PyQt6.sip", "unwrapinstance");
+        n->is_deleted = keep("PyQt6.sip", "isdeleted");
+        return n;
+    }();
+    return *n;
+}
+
+ClassFacts &facts(HighlighterKind kind) {
+    return names().classes[static_cast<int>(kind)];
+}
+
+// The C++ object behind a PyQt6 wrapper; RuntimeError (from sip) when it has been deleted.
+template <typename T> T *unwrap(PyObject *wrapper) {
+    PyObject *address = PyObject_CallOneArg(names().unwrap, wrapper);
+    if (address == nullptr)
+        throw py::error_already_set();
+    void *pointer = PyLong_AsVoidPtr(address);
+    Py_DECREF(address);
+    if (pointer == nullptr && PyErr_Occurred())
+        throw py::error_already_set();
+    return static_cast<T *>(pointer);
+}
+
+// The rules as __init__ built them, with what is needed to notice a later change cheaply.
+//
+// The list and its items are compared by identity. The patterns are read once, here: the
+// regular expressions are only ever matched by the surface loop, and changing one in place
+// (setPattern) is not noticed. The formats are different: a host may well restyle a palette entry
+// in place (STYLES["keyword"].setForeground(...)), and those are the very objects the rules hold,
+// so the native path paints with the live formats and checks them on every block. Qt shares a
+// format's data implicitly: a copy taken here keeps the same data pointer until the original is
+// changed, so comparing the live object's bytes with the copy's is an exact "unchanged" test.
+struct WatchedFormat {
+    PyObject *object; // kept alive by the rule items
+    const QTextCharFormat *live;
+    QTextCharFormat copy;
+    bool unchanged() const {
+        return std::memcmp(static_cast<const void *>(live), static_cast<const void *>(&copy),
+                           sizeof(QTextCharFormat)) == 0 ||
+               *live == copy;
+    }
+};
+
+struct State {
+    py::object rules;                           // the list itself
+    std::vector<PyObject *> items;              // its items as built; `rules_copy` keeps them alive
+    py::object rules_copy;                      // a tuple of those items
+    std::vector<WatchedFormat> formats;         // one per distinct format object
+    std::vector<const QTextCharFormat *> by_id; // the format painted for each format id
+    std::shared_ptr<const RuleTable> table;
+
+    bool triple_quotes = false;
+    py::object tri_double;
+    highlight::TripleQuotePass pass;
+
+    py::object weakref; // drops this state when the highlighter's wrapper goes
+};
+
+std::unordered_map<PyObject *, std::unique_ptr<State>> &states() {
+    static auto *map = new std::unordered_map<PyObject *, std::unique_ptr<State>>();
+    return *map;
+}
+
+// Rule tables by their rule lists: the same highlighter kind with the same palette (and, for the
+// formula highlighter, the same function names) shares one table for the whole process.
+std::shared_ptr<const RuleTable> shared_table(const std::vector<Rule> &rules) {
+    static auto *cache = new std::map<std::u16string, std::shared_ptr<const RuleTable>>();
+    std::u16string key;
+    for (const Rule &rule : rules) {
+        key += rule.pattern.toStdU16String();
+        key += u'\0';
+        key += char16_t(rule.group);
+        key += char16_t(rule.format);
+    }
+    auto found = cache->find(key);
+    if (found != cache->end())
+        return found->second;
+    // Function-name lists are the host's; keep the cache small by letting go of tables that
+    // no highlighter uses any more.
+    if (cache->size() >= 32)
+        for (auto it = cache->begin(); it != cache->end();)
+            it = it->second.use_count() == 1 ? cache->erase(it) : std::next(it);
+    auto table = std::make_shared<const RuleTable>(rules);
+    cache->emplace(std::move(key), table);
+    return table;
+}
+
+PyObject *instance_dict(py::handle self) {
+    PyObject **slot = _PyObject_GetDictPtr(self.ptr());
+    return slot == nullptr ? nullptr : *slot;
+}
+
+// A regular expression as the rule loop would use it: exactly PyQt6's class (a subclass could
+// override match) and default options, which is what the engine models.
+const QRegularExpression *plain_regex(PyObject *object) {
+    if (Py_TYPE(object) != reinterpret_cast<PyTypeObject *>(names().regex_type))
+        return nullptr;
+    const auto *regex = unwrap<QRegularExpression>(object);
+    return regex->patternOptions() == QRegularExpression::NoPatternOption ? regex : nullptr;
+}
+
+const QTextCharFormat *char_format(PyObject *object) {
+    const int is = PyObject_IsInstance(object, names().format_type);
+    if (is < 0)
+        throw py::error_already_set();
+    return is ? unwrap<QTextCharFormat>(object) : nullptr;
+}
+
+// Format ids by value: formats that are equal colour alike, so rules with equal formats form one
+// unit even when their style names differ (the dark palettes repeat colours).
+FormatId format_id(State &state, PyObject *object) {
+    const QTextCharFormat *format = char_format(object);
+    if (format == nullptr)
+        return kNoFormat;
+    bool watched = false;
+    for (const WatchedFormat &known : state.formats)
+        watched = watched || known.object == object;
+    if (!watched)
+        state.formats.push_back({object, format, *format});
+    for (size_t id = 0; id < state.by_id.size(); ++id)
+        if (*state.by_id[id] == *format)
+            return FormatId(id);
+    state.by_id.push_back(format);
+    return FormatId(state.by_id.size() - 1);
+}
+
+std::unique_ptr<State> build_state(py::handle self, HighlighterKind kind) {
+    PyObject *dict = instance_dict(self);
+    if (dict == nullptr)
+        return nullptr;
+    PyObject *rules = PyDict_GetItemWithError(dict, names().rules);
+    if (rules == nullptr || !PyList_CheckExact(rules))
+        return nullptr;
+
+    auto state = std::make_unique<State>();
+    state->rules = py::reinterpret_borrow<py::object>(rules);
+    state->rules_copy = py::reinterpret_steal<py::object>(PySequence_Tuple(rules));
+    if (!state->rules_copy)
+        throw py::error_already_set();
+    std::vector<Rule> rule_list;
+    for (py::handle item : state->rules_copy) {
+        PyObject *rule = item.ptr();
+        if (!PyTuple_CheckExact(rule) || PyTuple_GET_SIZE(rule) != 3)
+            return nullptr;
+        const QRegularExpression *regex = plain_regex(PyTuple_GET_ITEM(rule, 0));
+        PyObject *nth = PyTuple_GET_ITEM(rule, 1);
+        if (regex == nullptr || !PyLong_CheckExact(nth))
+            return nullptr;
+        const long group = PyLong_AsLong(nth);
+        if (group < 0 || group > 99)
+            return nullptr;
+        const FormatId id = format_id(*state, PyTuple_GET_ITEM(rule, 2));
+        if (id == kNoFormat)
+            return nullptr;
+        state->items.push_back(rule);
+        rule_list.push_back({regex->pattern(), int(group), id});
+    }
+
+    if (kind == HighlighterKind::Python) {
+        PyObject *tri = PyDict_GetItemWithError(dict, names().tri_double);
+        if (tri == nullptr || !PyTuple_CheckExact(tri) || PyTuple_GET_SIZE(tri) != 3)
+            return nullptr;
+        const QRegularExpression *delimiter = plain_regex(PyTuple_GET_ITEM(tri, 0));
+        PyObject *in_state = PyTuple_GET_ITEM(tri, 1);
+        if (delimiter == nullptr || delimiter->pattern() != QStringLiteral("\"\"\"") ||
+            !PyLong_CheckExact(in_state))
+            return nullptr;
+        int overflow = 0;
+        const long value = PyLong_AsLongAndOverflow(in_state, &overflow);
+        const FormatId id = format_id(*state, PyTuple_GET_ITEM(tri, 2));
+        if (overflow != 0 || value < INT_MIN || value > INT_MAX || id == kNoFormat)
+            return nullptr;
+        state->triple_quotes = true;
+        state->tri_double = py::reinterpret_borrow<py::object>(tri);
+        state->pass = {int(value), id};
+    }
+    state->table = shared_table(rule_list);
+    return state;
+}
+
+// True while the highlighter still is what the native path models (see the header).
+bool unchanged(py::handle self, const State &state, HighlighterKind kind) {
+    PyTypeObject *type = Py_TYPE(self.ptr());
+    const ClassFacts &expected = facts(kind);
+    const int guarded = kind == HighlighterKind::Python ? kGuardedMethods : kGuardedMethods - 1;
+    PyObject *dict = instance_dict(self);
+    if (!expected.known || dict == nullptr)
+        return false;
+    for (int i = 0; i < guarded; ++i) {
+        if (_PyType_Lookup(type, names().methods[i]) != expected.methods[i])
+            return false;
+        if (PyDict_GetItemWithError(dict, names().methods[i]) != nullptr || PyErr_Occurred())
+            return false;
+    }
+    if (_PyType_Lookup(type, names().rules) != nullptr ||
+        PyDict_GetItemWithError(dict, names().rules) != state.rules.ptr())
+        return false;
+    PyListObject *list = reinterpret_cast<PyListObject *>(state.rules.ptr());
+    if (size_t(Py_SIZE(list)) != state.items.size() ||
+        std::memcmp(list->ob_item, state.items.data(), state.items.size() * sizeof(PyObject *)))
+        return false;
+    for (const WatchedFormat &format : state.formats) {
+        // A format deleted through sip.delete must not be read; the surface loop reports it.
+        PyObject *deleted = PyObject_CallOneArg(names().is_deleted, format.object);
+        if (deleted == nullptr)
+            throw py::error_already_set();
+        const bool gone = deleted == Py_True;
+        Py_DECREF(deleted);
+        if (gone || !format.unchanged())
+            return false;
+    }
+    if (state.triple_quotes &&
+        (_PyType_Lookup(type, names().tri_double) != nullptr ||
+         PyDict_GetItemWithError(dict, names().tri_double) != state.tri_double.ptr()))
+        return false;
+    return !PyErr_Occurred();
+}
+
+// The text as Qt sees it. False for text holding a surrogate code point: Qt's regular expressions
+// refuse a subject that is not valid UTF-16, which the engine does not model.
+bool to_qstring(PyObject *text, QString &out) {
+    const Py_ssize_t size = PyUnicode_GET_LENGTH(text);
+    const void *data = PyUnicode_DATA(text);
+    switch (PyUnicode_KIND(text)) {
+    case PyUnicode_1BYTE_KIND:
+        out = QString::fromLatin1(static_cast<const char *>(data), size);
+        return true;
+    case PyUnicode_2BYTE_KIND: {
+        const auto *units = static_cast<const char16_t *>(data);
+        for (Py_ssize_t i = 0; i < size; ++i)
+            if (QChar::isSurrogate(units[i]))
+                return false;
+        out = QString(reinterpret_cast<const QChar *>(units), size);
+        return true;
+    }
+    default: {
+        const auto *points = static_cast<const char32_t *>(data);
+        for (Py_ssize_t i = 0; i < size; ++i)
+            if (QChar::isSurrogate(points[i]))
+                return false;
+        out = QString::fromUcs4(points, size);
+        return true;
+    }
+    }
+}
+
+} // namespace
+
+void remember_highlighter_class(HighlighterKind kind, py::handle cls) {
+    ClassFacts &f = facts(kind);
+    auto *type = reinterpret_cast<PyTypeObject *>(cls.ptr());
+    for (int i = 0; i < kGuardedMethods; ++i) {
+        // sip fills a wrapped type's dictionary lazily, on the first attribute lookup; look each
+        // name up once the ordinary way so that the dictionaries hold what they resolve to.
+        if (PyObject *resolved = PyObject_GetAttr(cls.ptr(), names().methods[i]))
+            Py_DECREF(resolved);
+        else
+            PyErr_Clear();
+        PyObject *method = _PyType_Lookup(type, names().methods[i]);
+        Py_XINCREF(method);
+        Py_XDECREF(f.methods[i]);
+        f.methods[i] = method;
+    }
+    f.known = true;
+}
+
+void prepare_native_highlighting(py::handle self, HighlighterKind kind) {
+    std::unique_ptr<State> state = build_state(self, kind);
+    if (PyErr_Occurred())
+        throw py::error_already_set();
+    PyObject *key = self.ptr();
+    if (!state) {
+        states().erase(key);
+        return;
+    }
+    state->weakref =
+        py::weakref(self, py::cpp_function([key](py::handle) { states().erase(key); }));
+    states()[key] = std::move(state);
+}
+
+bool highlight_block_native(py::handle self, py::handle text, HighlighterKind kind) {
+    auto found = states().find(self.ptr());
+    if (found == states().end() || !PyUnicode_Check(text.ptr()) ||
+        PyUnicode_GET_LENGTH(text.ptr()) == 0)
+        return false;
+    const State &state = *found->second;
+    if (!unchanged(self, state, kind)) {
+        if (PyErr_Occurred())
+            throw py::error_already_set();
+        return false;
+    }
+    QString qtext;
+    if (!to_qstring(text.ptr(), qtext))
+        return false;
+
+    auto *highlighter = unwrap<QSyntaxHighlighter>(self.ptr());
+    static FormatMap *map = new FormatMap();
+    state.table->paint(qtext, *map);
+    int block_state = 0;
+    if (state.triple_quotes)
+        block_state = highlight::paint_triple_quotes(qtext, (highlighter->*previous_block_state)(),
+                                                     state.pass, *map)
+                          .state;
+
+    const FormatId *ids = map->data();
+    const qsizetype size = qsizetype(map->size());
+    for (qsizetype i = 0; i < size;) {
+        qsizetype j = i + 1;
+        while (j < size && ids[j] == ids[i])
+            ++j;
+        if (ids[i] != kNoFormat)
+            (highlighter->*set_format)(int(i), int(j - i), *state.by_id[size_t(ids[i])]);
+        i = j;
+    }
+    (highlighter->*set_current_block_state)(block_state);
+    return true;
+}
+
+} // namespace shared_ui
