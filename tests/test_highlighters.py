@@ -146,29 +146,38 @@ def test_documentation_strings():
         "and not full-blown Python functions with def, exceptions etc.", ""]
 
 
-PALETTES = [
-    (VLMPythonHighlighter, "comment", ("darkCyan", "gray")),
-    (VLMPythonHighlighter, "self", ("green", "red")),
-    (VLMHighlighter, "vlm_column", ("darkCyan", "darkOrange")),
-    (VLMHighlighter, "vlm_missing_element", ("red", "red")),
-    (VLMSQLHighlighter, "string", ("red", "lightGreen")),
-    (VLMSQLHighlighter, "keyword", ("darkGreen", "darkOrange")),
-]
+# Each palette row: style name (with /i for italic or /b for bold), light colour, dark colour.
+PALETTES = {
+    VLMPythonHighlighter: "keyword green darkOrange, operator Blue lightBlue, brace darkGray "
+    "lightBlue, defclass darkOrange gold, string darkGreen green, string2 darkGreen green, "
+    "comment/i darkCyan gray, self green red, numbers darkBlue lightBlue",
+    VLMHighlighter: "keyword green darkOrange, operator Blue lightBlue, brace darkGray lightBlue, "
+    "string darkGreen green, string2 darkGreen green, comment/i darkCyan gray, self green red, "
+    "numbers darkBlue lightBlue, vlm_column darkCyan darkOrange, vlm_formula magenta lightBlue, "
+    "vlm_missing_element/b red red",
+    VLMSQLHighlighter: "keyword darkGreen darkOrange, operator darkGray lightBlue, brace gray "
+    "lightBlue, string red lightGreen, string2 darkOrange gold, numbers red lightBlue, "
+    "comment/i darkCyan gray",
+}
 
 
-@pytest.mark.parametrize("cls, style, colours", PALETTES)
-def test_palette_is_chosen_by_dark_mode_at_construction(qtbot, dark_mode, cls, style, colours):
+@pytest.mark.parametrize("cls", PALETTES, ids=lambda c: c.__name__)
+def test_palette_is_chosen_by_dark_mode_at_construction(qtbot, dark_mode, cls):
+    rows = [row.split() for row in PALETTES[cls].split(", ")]
     dark_mode(False)
     light = make(qtbot, cls)
     dark_mode(1)  # any true value
     dark = make(qtbot, cls)
-    dark_mode(False)
-    assert light.STYLES[style].foreground().color().name() == color(colours[0])
-    assert dark.STYLES[style].foreground().color().name() == color(colours[1])
-    assert list(light.STYLES) == list(dark.STYLES)
     # The palette stays what it was at construction, also when the text is highlighted again.
     light.rehighlight()
-    assert light.STYLES[style].foreground().color().name() == color(colours[0])
+    for column, highlighter in ((1, light), (2, dark)):
+        assert list(highlighter.STYLES) == [row[0].partition("/")[0] for row in rows]
+        for row in rows:
+            name, _, style = row[0].partition("/")
+            fmt = highlighter.STYLES[name]
+            assert fmt.foreground().color().name() == color(row[column]), name
+            assert fmt.fontItalic() is (style == "i")
+            assert (fmt.fontWeight() == QFont.Weight.Bold) is (style == "b")
 
 
 def test_comment_is_grey_italic_in_dark_mode(qtbot, dark_mode):
@@ -274,8 +283,8 @@ def test_host_subclass_overrides_are_honoured(qtbot):
 
     h = make(qtbot, Host)
     assert len(h.rules) == 44
-    blocks(h, 'spam = """\nint')
-    assert calls == [('spam = """', True), ("int", True)]
+    blocks(h, 'spam = """\nint\n""" x')
+    assert calls == [('spam = """', True), ("int", True), ('""" x', False)]
     formats = h.editor.document().begin().layout().formats()
     assert formats[0].format.foreground().color().name() == color("green")
 
