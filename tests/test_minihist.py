@@ -98,17 +98,6 @@ def test_new_view_attributes_and_chart_setup(qtbot):
     assert view.series.barSets() == [view.bar_set] and view.bar_set.label() == "VLMBarSet"
 
 
-def test_sizes_are_read_from_the_host_when_used(qtbot, monkeypatch):
-    monkeypatch.setattr(AppDef, "M_HIST_MAX_WIDTH", 333)
-    monkeypatch.setattr(AppDef, "M_HIST_MIN_MAX_HEIGHT", 41)
-    view = MiniHistChartView(QChart(), None, None)
-    qtbot.addWidget(view)
-    assert view.chart().maximumSize().toSize().width() == 333
-    monkeypatch.setattr(AppDef, "M_HIST_MAX_WIDTH", 222)
-    view.update_chart([1, 2], [0, 1, 2], 3, COLUMN)
-    assert view.chart().maximumSize().toSize().width() == 222
-
-
 @pytest.mark.parametrize("dark, app_state, visible, alpha", [
     (True, "host", False, 0), (False, "host", True, 255), (True, None, True, 255),
 ])
@@ -131,12 +120,14 @@ def test_background_follows_dark_mode_at_construction(qtbot, dark_mode, monkeypa
     ([], QHorizontalBarSeries), ([7], QHorizontalBarSeries), ([1, 2, 3], QHorizontalBarSeries),
     ([1, 2, 3, 4], QBarSeries), ((5.5, 0, 2, 1, 9), QBarSeries),
 ])
-def test_update_chart_replaces_the_one_series(qtbot, values, series_type):
+def test_update_chart_replaces_the_one_series(qtbot, monkeypatch, values, series_type):
     view = MiniHistChartView(QChart(), None, None)
     qtbot.addWidget(view)
     view.update_chart(hist_values=[9, 9, 9, 9], bin_edges=[0], hist_val_total_count=1,
                       view_mode=SAMPLING, default_description="old")
+    monkeypatch.setattr(AppDef, "M_HIST_MAX_WIDTH", 222)  # sizes are read from the host each time
     view.update_chart(values, [0, 1], 10, view_mode=COLUMN)
+    assert view.chart().maximumSize().toSize().width() == 222
     assert bars(view) == (series_type, [float(v) for v in values])
     assert view.chart().series() == [view.series] and view.series.barSets() == [view.bar_set]
     assert (view.hist_values, view.view_mode, view.default_description) == (values, COLUMN, None)
