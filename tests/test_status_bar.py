@@ -27,7 +27,7 @@ def clock(monkeypatch):
 
 
 @pytest.fixture
-def window(qtbot):
+def bar(qtbot):
     window = QMainWindow()
     window.resize(1000, 700)
     bar = VLMStatusBar(window)
@@ -35,17 +35,13 @@ def window(qtbot):
     qtbot.addWidget(window)
     window.show()
     bar.setVisible(False)
-    return window
-
-
-@pytest.fixture
-def bar(window):
-    return window.statusBar()
+    yield bar  # while `window` keeps the bar alive
 
 
 @pytest.mark.parametrize("size, geometry", [((1000, 700), (922, 674, 50, 21)),
                                             ((640, 480), (562, 454, 50, 21))])
-def test_floating_label_geometry_and_colour(window, bar, size, geometry):
+def test_floating_label_geometry_and_colour(bar, size, geometry):
+    window = bar.window()
     window.resize(*size)
     bar.floating_status_font_metrics = SimpleNamespace(horizontalAdvance=lambda text: 40,
                                                        height=lambda: 16)
