@@ -83,7 +83,6 @@ def test_model_url_is_resolved_on_every_read_from_the_models_own_prefix(monkeypa
     expected = dict(original_host_url=HOST_URL, prefix="own-prefix", model_name="churn")
     assert calls == [((), {**expected, "version_info": None}),
                      ((), {**expected, "version_info": ModelVersionInfo("7")})]
-    assert ModelSelectionState(REGION)._url_resolver is not state._url_resolver
 
 
 @pytest.mark.parametrize("region, meta", [(REGION, None), (SimpleNamespace(name="eu"), META)])
