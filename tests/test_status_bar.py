@@ -14,28 +14,20 @@ from shared_ui import VLMStatusBar
 T0 = real_datetime.datetime(2026, 1, 1, 12, 0, 0)
 
 
-class Clock:
-    """Stands in for datetime.datetime in the module, so deadlines are exact."""
-
-    def __init__(self):
-        self.time = T0
-
-    def now(self):
-        return self.time
-
-    def advance(self, msecs):
-        self.time += real_datetime.timedelta(milliseconds=msecs)
+def ms(msecs):
+    return real_datetime.timedelta(milliseconds=msecs)
 
 
 @pytest.fixture
 def clock(monkeypatch):
-    fake = Clock()
+    """Stands in for datetime.datetime in the module, so deadlines are exact."""
+    fake = SimpleNamespace(time=T0, now=lambda: fake.time)
     monkeypatch.setattr(shared_ui, "datetime", fake)
     return fake
 
 
 @pytest.fixture
-def window(qtbot):
+def bar(qtbot):
     window = QMainWindow()
     window.resize(1000, 700)
     bar = VLMStatusBar(window)
@@ -43,17 +35,13 @@ def window(qtbot):
     qtbot.addWidget(window)
     window.show()
     bar.setVisible(False)
-    return window
-
-
-@pytest.fixture
-def bar(window):
-    return window.statusBar()
+    yield bar  # while `window` keeps the bar alive
 
 
 @pytest.mark.parametrize("size, geometry", [((1000, 700), (922, 674, 50, 21)),
                                             ((640, 480), (562, 454, 50, 21))])
-def test_floating_label_geometry_and_colour(window, bar, size, geometry):
+def test_floating_label_geometry_and_colour(bar, size, geometry):
+    window = bar.window()
     window.resize(*size)
     bar.floating_status_font_metrics = SimpleNamespace(horizontalAdvance=lambda text: 40,
                                                        height=lambda: 16)
@@ -68,6 +56,10 @@ def test_floating_label_geometry_and_colour(window, bar, size, geometry):
     assert label.styleSheet() == "background-color: rgb(12, 34, 56)"
     assert label.isVisible() and label.text() == "Saved"
     assert not bar.isVisible() and bar.hide_status_bar_timer.isActive()
+    # A message in the bar leaves the floating one where it is.
+    bar.showMessage2(message="in bar", msecs=200, use_floating_label=False)
+    assert bar.status_label.text() == "in bar" and bar.isVisible()
+    assert label.text() == "Saved" and label.isVisible()
 
 
 @pytest.mark.parametrize("show, floating", [(lambda bar: bar.showMessage("", 500), False),
@@ -79,14 +71,6 @@ def test_empty_messages_show_no_bar_and_start_no_timer(bar, show, floating):
     assert not bar.hide_status_bar_timer.isActive() and bar.time_to_hide is None
     if floating:  # the floating path still shows its empty, 10 pixel wide label
         assert bar.floating_status_label.isVisible() and bar.floating_status_label.width() == 10
-
-
-def test_in_bar_message_leaves_the_floating_label(bar):
-    bar.showMessage2("float", 200)
-    bar.showMessage2(message="in bar", msecs=200, use_floating_label=False)
-    assert bar.status_label.text() == "in bar" and bar.isVisible()
-    assert bar.floating_status_label.text() == "float" and bar.floating_status_label.isVisible()
-    assert bar.hide_status_bar_timer.isActive()
 
 
 @pytest.mark.parametrize("break_it", ["no parent", "metrics"])
@@ -109,18 +93,18 @@ def test_floating_failure_falls_back_to_the_bar(qtbot, caplog, break_it):
 
 def test_later_message_moves_the_deadline_and_the_timer_keeps_its_interval(bar, clock):
     bar.showMessage("first", 5000)
-    clock.advance(1000)
+    clock.time += ms(1000)
     bar.showMessage("second", 1000)
-    assert bar.time_to_hide == T0 + real_datetime.timedelta(milliseconds=2000)
+    assert bar.time_to_hide == T0 + ms(2000)
     assert bar.hide_status_bar_timer.interval() == 5000
-    clock.advance(999)
+    clock.time += ms(999)
     bar._on_status_bar_timer()
     assert bar.has_messages() and bar.isVisible()
-    clock.advance(1)
+    clock.time += ms(1)
     bar._on_status_bar_timer("ignored", key="ignored")
     assert not bar.has_messages() and not bar.isVisible()
     assert not bar.hide_status_bar_timer.isActive()
-    assert bar.time_to_hide == T0 + real_datetime.timedelta(milliseconds=2000)
+    assert bar.time_to_hide == T0 + ms(2000)
 
 
 def test_hiding_happens_at_the_first_poll_after_the_deadline(qtbot, bar, clock):
@@ -129,7 +113,7 @@ def test_hiding_happens_at_the_first_poll_after_the_deadline(qtbot, bar, clock):
     bar.hide_status_bar_timer.timeout.connect(lambda: polls.append(clock.now()))
     qtbot.waitUntil(lambda: len(polls) >= 3)
     assert bar.floating_status_label.isVisible() and bar.hide_status_bar_timer.isActive()
-    clock.advance(20)
+    clock.time += ms(20)
     qtbot.waitUntil(lambda: not bar.floating_status_label.isVisible())
     assert not bar.has_messages() and not bar.hide_status_bar_timer.isActive()
 
@@ -177,28 +161,17 @@ def test_click_hides_the_floating_label_but_keeps_its_text(qtbot, bar):
     assert bar.has_messages()
 
 
-def bar_in_window(window):
-    bar = VLMStatusBar(window)
-    window.setStatusBar(bar)
-    return bar, window
-
-
-def bar_moved_to_another_window(window):
-    """The floating label stays with the bar's first parent, which is deleted here."""
-    first_parent = QWidget(window)
-    bar = VLMStatusBar(first_parent)
-    window.setStatusBar(bar)
-    return bar, first_parent
-
-
-@pytest.mark.parametrize("make", [bar_in_window, bar_moved_to_another_window])
-def test_deleted_widgets_under_a_pending_deadline_stop_the_timer(qtbot, clock, make):
+@pytest.mark.parametrize("moved", [False, True])
+def test_deleted_widgets_under_a_pending_deadline_stop_the_timer(qtbot, clock, moved):
     window = QMainWindow()
-    bar, doomed = make(window)
+    # A moved bar's floating label stays with its first parent, which is deleted here.
+    doomed = QWidget(window) if moved else window
+    bar = VLMStatusBar(doomed)
+    window.setStatusBar(bar)
     bar.showMessage2("going", 10, use_floating_label=False)
     timer = bar.hide_status_bar_timer
     sip.delete(doomed)
-    clock.advance(50)
+    clock.time += ms(50)
     bar._on_status_bar_timer()
     assert not timer.isActive()
     assert sip.isdeleted(bar) or not (bar.isVisible() or bar.status_label.text())
@@ -210,6 +183,6 @@ def test_timer_slot_failures_reach_a_direct_caller(bar, clock):
 
     bar.showMessage("going", 10)
     bar.clear_messages_and_hide = fail
-    clock.advance(50)
+    clock.time += ms(50)
     with pytest.raises(RuntimeError, match="not a deleted widget"):
         bar._on_status_bar_timer()
