@@ -225,3 +225,13 @@ def test_deleted_highlighter_raises(cls):
     sip.delete(highlighter)
     with pytest.raises(RuntimeError):
         highlighter.highlightBlock("SELECT x = 1")
+
+
+@pytest.mark.parametrize("cls", HIGHLIGHTERS, ids=lambda c: c.__name__)
+def test_deleted_palette_format_is_never_painted(cls):
+    # The native path must notice the deletion and leave the block to the surface loop, which
+    # reports it instead of reading freed memory.
+    highlighter = make(cls, "x")
+    sip.delete(highlighter.STYLES["operator"])
+    with pytest.raises(RuntimeError, match="has been deleted"):
+        highlighter.highlightBlock("a = b + 1 == 2 != 3")

@@ -110,10 +110,33 @@ struct WatchedFormat {
     PyObject *object; // kept alive by the rule items
     const QTextCharFormat *live;
     QTextCharFormat copy;
+    // sip keeps a wrapper's C++ address in the first field after the object header and clears
+    // it when the C++ object is deleted (sip.delete). Reading that field spares a call of
+    // sip.isdeleted for every format on every block, which cost as much as all the matching.
+    // The layout is confirmed for each object when it is first watched (the field must hold what
+    // sip.unwrapinstance reported); where it is not, the check asks sip.isdeleted.
+    bool address_field_confirmed;
+
+    bool deleted() const {
+        if (address_field_confirmed)
+            return address_field(object) == nullptr;
+        PyObject *answer = PyObject_CallOneArg(names().is_deleted, object);
+        if (answer == nullptr)
+            throw py::error_already_set();
+        const bool gone = answer == Py_True;
+        Py_DECREF(answer);
+        return gone;
+    }
     bool unchanged() const {
         return std::memcmp(static_cast<const void *>(live), static_cast<const void *>(&copy),
                            sizeof(QTextCharFormat)) == 0 ||
                *live == copy;
+    }
+    static void *address_field(PyObject *wrapper) {
+        void *address;
+        std::memcpy(&address, reinterpret_cast<const char *>(wrapper) + sizeof(PyObject),
+                    sizeof address);
+        return address;
     }
 };
 
@@ -191,8 +214,12 @@ FormatId format_id(State &state, PyObject *object) {
     bool watched = false;
     for (const WatchedFormat &known : state.formats)
         watched = watched || known.object == object;
-    if (!watched)
-        state.formats.push_back({object, format, *format});
+    if (!watched) {
+        const bool confirmed =
+            Py_TYPE(object)->tp_basicsize >= Py_ssize_t(sizeof(PyObject) + sizeof(void *)) &&
+            WatchedFormat::address_field(object) == format;
+        state.formats.push_back({object, format, *format, confirmed});
+    }
     for (size_t id = 0; id < state.by_id.size(); ++id)
         if (*state.by_id[id] == *format)
             return FormatId(id);
@@ -277,12 +304,7 @@ bool unchanged(py::handle self, const State &state, HighlighterKind kind) {
         return false;
     for (const WatchedFormat &format : state.formats) {
         // A format deleted through sip.delete must not be read; the surface loop reports it.
-        PyObject *deleted = PyObject_CallOneArg(names().is_deleted, format.object);
-        if (deleted == nullptr)
-            throw py::error_already_set();
-        const bool gone = deleted == Py_True;
-        Py_DECREF(deleted);
-        if (gone || !format.unchanged())
+        if (format.deleted() || !format.unchanged())
             return false;
     }
     if (state.triple_quotes &&
