@@ -133,7 +133,7 @@ PyObject *the_module = nullptr;
 int64_t first_interpreter = -1;
 bool body_done = false;
 
-PyObject *create_module(PyObject *spec, PyModuleDef *) {
+PyObject *create_module(PyObject *module_spec, PyModuleDef *) {
     const int64_t interpreter = PyInterpreterState_GetID(PyInterpreterState_Get());
     if (interpreter == -1)
         return nullptr;
@@ -145,7 +145,7 @@ PyObject *create_module(PyObject *spec, PyModuleDef *) {
     }
     if (the_module != nullptr)
         return Py_NewRef(the_module);
-    PyObject *name = PyObject_GetAttrString(spec, "name");
+    PyObject *name = PyObject_GetAttrString(module_spec, "name");
     if (name == nullptr)
         return nullptr;
     PyObject *module = PyModule_NewObject(name);

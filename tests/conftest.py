@@ -18,8 +18,8 @@ if str(HOST) not in sys.path:
 
 
 def _compiled_module_found() -> bool:
-    spec = importlib.util.find_spec("shared_ui")
-    return spec is not None and spec.origin not in (None, "namespace")
+    found = importlib.util.find_spec("shared_ui")
+    return found is not None and found.origin not in (None, "namespace")
 
 
 # Run straight from a development build (meson setup build) when nothing is installed.
