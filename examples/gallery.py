@@ -72,7 +72,7 @@ def render(out_dir: Path) -> list:
 
 
 def main(argv=None):
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser = argparse.ArgumentParser(description=(__doc__ or "").partition("\n")[0])
     parser.add_argument("--screenshot", metavar="DIR", type=Path,
                         help="render every page to PNG files in DIR and exit")
     args = parser.parse_args(argv)

@@ -28,18 +28,19 @@ GROUP BY region ORDER BY n DESC
 DARK_SHEET = "QPlainTextEdit { background-color: #1e1f22; color: #dcdcdc; }"
 
 
-def _formula_editor(parent):
-    editor = QPlainTextEdit(parent)
-    # The host builds this highlighter on documents of its own choosing.
-    editor.highlighter = shared_ui.VLMHighlighter(editor.document(),
-                                                  arr_function_name=["IF", "SUM"])
-    return editor
+class FormulaEdit(QPlainTextEdit):
+    """An editor for formulas: the host builds this highlighter on documents of its choosing."""
+
+    def __init__(self, parent: QWidget) -> None:
+        super().__init__(parent)
+        self.highlighter = shared_ui.VLMHighlighter(self.document(),
+                                                    arr_function_name=["IF", "SUM"])
 
 
 def _editors(parent):
     return [
         ("Python: VLMCodeTextEdit", shared_ui.VLMCodeTextEdit(parent), PYTHON),
-        ("Formula: VLMHighlighter", _formula_editor(parent), FORMULA),
+        ("Formula: VLMHighlighter", FormulaEdit(parent), FORMULA),
         ("SQL: VLMSQLTextEdit", shared_ui.VLMSQLTextEdit(parent), SQL),
     ]
 

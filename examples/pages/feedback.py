@@ -1,5 +1,6 @@
 """Timed status messages, widget highlighting, the dialog base and the pick-values dialog."""
 from pathlib import Path
+from typing import Any, Callable
 
 from PyQt6.QtCore import Qt
 from PyQt6.QtGui import QFont
@@ -18,7 +19,7 @@ class FontDemoDialog(shared_ui.VLMDialog):
         super().__init__(parent)
         self.setWindowTitle("Fonts")
         layout = QVBoxLayout(self)
-        samples = [
+        samples: list[tuple[str, dict[str, Any]]] = [
             ("as the dialog sets it", {}),
             ("increment_size=4", {"increment_size": 4}),
             ("increment_size=4, decrement_size=6", {"increment_size": 4, "decrement_size": 6}),
@@ -58,8 +59,16 @@ class HostWindow(QMainWindow):
         self.resize(640, 360)
 
 
+class FeedbackPage(QWidget):
+    """This page, with what its screenshots use."""
+
+    host_window: HostWindow
+    target_label: QLabel
+    highlight: Callable[[], None]
+
+
 def build() -> QWidget:
-    page = QWidget()
+    page = FeedbackPage()
     page.host_window = HostWindow()
     layout = QVBoxLayout(page)
     layout.addWidget(QLabel("Status messages go to a separate host window; highlights, the font "
@@ -90,14 +99,22 @@ def build() -> QWidget:
     form.addRow("Line edit:", QLineEdit("Group box children keep their style", targets))
     animator = shared_ui.WidgetAnimator()
     highlight = QPushButton("Highlight the label and the group box", page)
-    highlight.clicked.connect(lambda: (animator.highlight_widget(page.target_label),
-                                       animator.highlight_widget(targets)))
+
+    def highlight_both() -> None:
+        animator.highlight_widget(page.target_label)
+        animator.highlight_widget(targets)
+
+    highlight.clicked.connect(highlight_both)
     layout.addWidget(targets)
     layout.addWidget(highlight)
 
     dialogs = QHBoxLayout()
     fonts = QPushButton("Open the font dialog", page)
-    fonts.clicked.connect(lambda: FontDemoDialog(page).exec())
+
+    def open_font_dialog() -> None:
+        FontDemoDialog(page).exec()
+
+    fonts.clicked.connect(open_font_dialog)
     pick = QPushButton("Pick values...", page)
     picked = QLabel("Picked: (none)", page)
 

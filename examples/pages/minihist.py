@@ -1,6 +1,7 @@
 """Column-statistics strips, light and dark, as the host fills them."""
 from pathlib import Path
 
+from PyQt6.QtCharts import QBarSeries
 from PyQt6.QtCore import QEvent, QPoint, QPointF, Qt
 from PyQt6.QtGui import QColor, QHelpEvent, QMouseEvent, QPainter, QPalette
 from PyQt6.QtTest import QTest
@@ -65,8 +66,14 @@ def _strip(parent, dark, fill):
     return holder, strip
 
 
+class StatisticsPage(QWidget):
+    """This page, with the strips its screenshots hover over."""
+
+    strips: list[shared_ui.MiniHist]
+
+
 def build() -> QWidget:
-    page = QWidget()
+    page = StatisticsPage()
     grid = QGridLayout(page)
     grid.addWidget(QLabel("<b>Column</b>"), 0, 0)
     grid.addWidget(QLabel("<b>Light</b>"), 0, 1)
@@ -86,7 +93,7 @@ def build() -> QWidget:
 def _hover(view, bar):
     """Moves a real mouse event over `bar` of the view, as the user would."""
     chart = view.chart()
-    vertical = isinstance(view.series, shared_ui.QBarSeries)
+    vertical = isinstance(view.series, QBarSeries)
     value = QPointF(bar, 0) if vertical else QPointF(0, bar)
     pos = view.viewportTransform().map(chart.mapToScene(chart.mapToPosition(value, view.series)))
     event = QMouseEvent(QEvent.Type.MouseMove, pos, QPointF(view.viewport().mapToGlobal(pos)),
@@ -126,5 +133,6 @@ def screenshots(page, out_dir, prefix):
         for _ in range(40):  # the tip fades out on a timer
             if not QToolTip.isVisible():
                 break
-            QTest.qWait(25)
+            # qWait is a static method, which PyQt6's stub declares as an instance method.
+            QTest.qWait(25)  # type: ignore[call-arg, arg-type]
     return written

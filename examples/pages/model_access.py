@@ -43,7 +43,7 @@ class ModelAccessPage(QWidget):
         self.region_box, self.model_box, self.version_box = QComboBox(), QComboBox(), QComboBox()
         self.region_box.addItems([r.name for r in REGIONS])
         self.model_box.addItems([f"{m.name} ({m.model_id})" for m in MODELS])
-        self.version_box.addItems(["latest"] + [f"v{v.version}" for v in VERSIONS[1:]])
+        self.version_box.addItems(["latest"] + [f"v{v.version}" for v in VERSIONS if v is not None])
         self.url_label, self.token_label = QLabel(), QLabel()
         self.host_error = QCheckBox("Model host answers with an error")
         for caption, widget in [("Region", self.region_box), ("Model", self.model_box),
@@ -68,7 +68,8 @@ class ModelAccessPage(QWidget):
         buttons.addStretch(1)
         buttons.addWidget(self.heartbeat)
 
-        self.outcome = QPlainTextEdit(readOnly=True)
+        self.outcome = QPlainTextEdit()
+        self.outcome.setReadOnly(True)
         self.services = QListWidget()
         results = QHBoxLayout()
         results.addWidget(self.outcome, 3)
@@ -81,7 +82,8 @@ class ModelAccessPage(QWidget):
         layout.addLayout(results)
 
         # Keeps counting while a loader works: the GUI thread is never blocked.
-        self.timer = QTimer(self, interval=100)
+        self.timer = QTimer(self)
+        self.timer.setInterval(100)
         self.timer.timeout.connect(self.tick)
         self.timer.start()
         self.tick()
@@ -129,11 +131,13 @@ class ModelAccessPage(QWidget):
     def fetch_config(self):
         canned.canned.config_error = "Model host unavailable" if self.host_error.isChecked() else ""
         state = self.state
-        self.report(f"Fetching the configuration of {state.model_meta.name} in {state.region.name}")
+        meta = state.model_meta
+        assert meta is not None  # select() always picks a model
+        self.report(f"Fetching the configuration of {meta.name} in {state.region.name}")
         loader = shared_ui.GetModelConfigThread(
-            self, state.region, state.model_meta, state.version_info,
-            success_msg=f"Configuration of {state.model_meta.name} loaded",
-            error_msg=f"Could not load the configuration of {state.model_meta.name}")
+            self, state.region, meta, state.version_info,
+            success_msg=f"Configuration of {meta.name} loaded",
+            error_msg=f"Could not load the configuration of {meta.name}")
 
         def done(loader, ok):
             if loader.token is not None:
@@ -174,9 +178,14 @@ def build() -> QWidget:
 def screenshots(page, out_dir, prefix):
     def settle():
         loop = QEventLoop()
-        timer = QTimer(interval=20)
-        timer.timeout.connect(lambda: page.running or loop.quit())
-        timer.start()
+
+        def quit_when_idle() -> None:
+            if not page.running:
+                loop.quit()
+
+        timer = QTimer()
+        timer.timeout.connect(quit_when_idle)
+        timer.start(20)
         loop.exec()
 
     def grab(name):
