@@ -11,9 +11,15 @@ packages=(
     python3-pyqt6 python3-pyqt6.qtcharts python3-pyqt6.sip
     # tests
     python3-pytest python3-pytestqt libgtest-dev xvfb xauth
+    # the stub checks: mypy and its stubtest; node for pyright, which npm installs as pinned
+    # in tests/typing
+    python3-mypy nodejs
     # fonts so that offscreen rendering and font metrics are realistic
     fonts-dejavu-core
 )
+
+# Debian's npm, unless the installed node brings its own.
+command -v npm >/dev/null || packages+=(npm)
 
 missing=()
 for p in "${packages[@]}"; do

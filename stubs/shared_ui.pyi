@@ -127,7 +127,7 @@ class MiniHistChartView(QChartView):
         """Show the tool tip for the pointer's position, by ``view_mode``."""
 
     def on_mouse_move_for_sampling_stat(self, event: QMouseEvent) -> None:
-        """Set ``default_description`` as the tool tip of the view and its chart, when there is one."""
+        """Set ``default_description``, if any, as the tool tip of the view and its chart."""
 
     def on_mouse_move_for_column_stat(self, event: QMouseEvent) -> None:
         """Show the bar's range, sample count and share of all values as a rich-text tool tip.
