@@ -73,7 +73,8 @@ STRIP_ROWS = ["Spread numeric column", "Values at both ends", "Single bucket", "
               "Sampling: all three"]
 
 
-def captioned_strips(captions):
+def captioned_strips(captions) -> tuple:
+    """A panel of captioned strips, filled as the gallery fills them, and the strips."""
     panel = QWidget()
     grid = QGridLayout(panel)
     fills = dict(minihist.EXAMPLES)
@@ -85,12 +86,12 @@ def captioned_strips(captions):
         strip.set_animations_on(False)
         grid.addWidget(strip, row, 1, Qt.AlignmentFlag.AlignLeft)
         strips.append(strip)
-    panel.strips = strips
-    return panel
+    return panel, strips
 
 
 def minihist_strips():
-    return grab(captioned_strips(STRIP_ROWS))
+    panel, _strips = captioned_strips(STRIP_ROWS)
+    return grab(panel)
 
 
 def hover_bar(view, bar):
@@ -129,8 +130,9 @@ def with_tool_tip(widget):
 
 def minihist_hover(caption, bar):
     def scene():
-        panel = settle(captioned_strips([caption]))
-        hover_bar(panel.strips[0].mini_hist_chart_view, bar)
+        panel, (strip,) = captioned_strips([caption])
+        settle(panel)
+        hover_bar(strip.mini_hist_chart_view, bar)
         return with_tool_tip(panel)
     return scene
 
@@ -142,7 +144,8 @@ def code_editors():
     panel.resize(600, 10)
     layout = QVBoxLayout(panel)
     formula = QPlainTextEdit(panel)
-    formula.highlighter = shared_ui.VLMHighlighter(formula.document(),
+    # Nothing else holds this highlighter: without a reference it would be deleted.
+    formula_highlighter = shared_ui.VLMHighlighter(formula.document(),
                                                    arr_function_name=["IF", "SUM"])
     for caption, editor, text in [
             ("VLMCodeTextEdit (Python)", shared_ui.VLMCodeTextEdit(panel), code_editing.PYTHON),
@@ -157,7 +160,9 @@ def code_editors():
             QFontMetrics(editor.document().defaultFont()).lineSpacing() * lines + 14)
         layout.addWidget(QLabel(caption, panel))
         layout.addWidget(editor)
-    return grab(panel)
+    picture = grab(panel)
+    del formula_highlighter
+    return picture
 
 
 # --- feedback and dialogs -------------------------------------------------------------------
