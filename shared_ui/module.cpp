@@ -9,6 +9,7 @@
 #include "frame/module_globals.hpp"
 #include "minihist/minihist.hpp"
 #include "model_access/model_access.hpp"
+#include "shared_ui_version.hpp"
 
 #include <cstdint>
 #include <cstring>
@@ -211,6 +212,10 @@ PyObject *create_module(PyObject *module_spec, PyModuleDef *) {
     Py_DECREF(name);
     if (module == nullptr)
         return nullptr;
+    if (PyModule_AddStringConstant(module, "__version__", SHARED_UI_VERSION) < 0) {
+        Py_DECREF(module);
+        return nullptr;
+    }
     the_module = Py_NewRef(module);
     return module;
 }

@@ -2,6 +2,9 @@
 
 Most cases need an interpreter of their own, because a module can be loaded only once per process.
 """
+import importlib.metadata
+from pathlib import Path
+
 import pytest
 
 import shared_ui
@@ -234,3 +237,14 @@ def test_running_the_module_body_for_another_module_object_is_refused():
     # Executing it again for its own module object is a no-op.
     assert api.PyModule_ExecDef(shared_ui, definition) == 0
     assert shared_ui.SaveMode.from_value(3) is shared_ui.SaveMode.APPLY_STEPS
+
+
+def test_the_version_is_that_of_the_installed_distribution():
+    try:
+        distribution = importlib.metadata.distribution("shared_ui")
+    except importlib.metadata.PackageNotFoundError:
+        pytest.skip("not installed: running from a development build")
+    # The distribution that owns the very file imported, not some other copy on the path.
+    owned = {distribution.locate_file(file).resolve() for file in distribution.files}
+    assert Path(shared_ui.__file__).resolve() in owned
+    assert shared_ui.__version__ == distribution.version
