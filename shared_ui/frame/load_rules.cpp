@@ -94,7 +94,7 @@ QtFacts this_process_qt() {
     qt.built_in = SHARED_UI_QT_LIBDIR;
     qt.running = qVersion();
     // The QtCore that holds the qVersion this module is bound to is the one it runs on. Looking
-    // at the mapped segments costs a few microseconds; dladdr would search the symbol table.
+    // at the mapped segments takes under a microsecond; dladdr would search the symbol table.
     struct Search {
         QtFacts &qt;
         ElfW(Addr) q_version;
