@@ -33,7 +33,7 @@ from pathlib import Path
 
 os.environ.setdefault("QT_QPA_PLATFORM", "offscreen")
 ROOT = Path(__file__).resolve().parent.parent
-CORPUS = ROOT.parent / "shared" / "corpus"
+CORPUS = ROOT / "tests" / "corpus"
 sys.path.insert(0, str(ROOT / "host"))
 if importlib.util.find_spec("shared_ui") is None:
     sys.path.insert(0, str(ROOT / "build"))

@@ -9,9 +9,12 @@
 #include "frame/module_globals.hpp"
 #include "minihist/minihist.hpp"
 #include "model_access/model_access.hpp"
+#include "shared_ui_version.hpp"
 
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
+#include <string>
 
 namespace shared_ui {
 namespace {
@@ -81,6 +84,40 @@ const ClassRow class_table[] = {
     {"TabNameHelper", make_TabNameHelper},
 };
 
+// The host's own top-level packages, as the import table names them.
+const char *const host_packages[] = {"velmora", "velmoracore"};
+
+// Whether `module` is `package` or lies inside it.
+bool within(const char *module, const char *package) {
+    const size_t length = std::strlen(package);
+    return std::strncmp(module, package, length) == 0 &&
+           (module[length] == '\0' || module[length] == '.');
+}
+
+// A missing host module or name keeps the import system's own error, which importers may match
+// on; the note tells whoever reads the traceback what shared_ui was looking for and where it
+// should have come from. PyQt6 gets a note too: its Charts module is packaged on its own, and pip
+// cannot see whether it is installed.
+void add_note_on_missing(const py::object &error, const ImportRow &row) {
+    std::string names;
+    for (const char *name : row.names)
+        names += (names.empty() ? "" : ", ") + std::string(name);
+    std::string note = "shared_ui needs " + (names.empty() ? "" : names + " from ") + row.module;
+    for (const char *package : host_packages) {
+        if (within(row.module, package)) {
+            note += ", in the host application's package " + std::string(package) +
+                    ". The host application's packages must be importable (on sys.path) before "
+                    "`import shared_ui`.";
+            error.attr("add_note")(note);
+            return;
+        }
+    }
+    if (within(row.module, "PyQt6")) {
+        note += ". PyQt6 and its QtCharts module must be installed for this Python.";
+        error.attr("add_note")(note);
+    }
+}
+
 // `from module import a, b` (or `import module`) into the module's namespace.
 void run_import(const ImportRow &row, py::dict globals) {
     py::list names;
@@ -88,8 +125,18 @@ void run_import(const ImportRow &row, py::dict globals) {
         names.append(name);
     PyObject *imported =
         PyImport_ImportModuleLevel(row.module, globals.ptr(), nullptr, names.ptr(), 0);
-    if (imported == nullptr)
-        throw py::error_already_set();
+    if (imported == nullptr) {
+        py::error_already_set error;
+        // Only when the module itself (or its package) is what was not found: a host module
+        // that fails on an import of its own has a problem of its own.
+        if (error.matches(PyExc_ModuleNotFoundError)) {
+            py::object missing = error.value().attr("name");
+            if (py::isinstance<py::str>(missing) &&
+                within(row.module, missing.cast<std::string>().c_str()))
+                add_note_on_missing(error.value(), row);
+        }
+        throw error;
+    }
     py::object source = py::reinterpret_steal<py::object>(imported);
     if (names.empty()) {
         globals[row.module] = source;
@@ -102,14 +149,26 @@ void run_import(const ImportRow &row, py::dict globals) {
                 throw py::error_already_set();
             PyErr_Clear();
             PyErr_Format(PyExc_ImportError, "cannot import name %S", py::str(name).ptr());
-            throw py::error_already_set();
+            py::error_already_set error;
+            add_note_on_missing(error.value(), ImportRow{row.module, {name}});
+            throw error;
         }
         globals[name] = py::reinterpret_steal<py::object>(value);
     }
 }
 
+// PyQt6 hands the module its Qt objects as bare C++ pointers: on any Qt but the one PyQt6 runs on,
+// or on one older than the module's, the first call could crash the host. Better to refuse here,
+// before any class exists.
+void check_qt() {
+    QtFacts qt = this_process_qt();
+    qt.pyqt = py::module_::import("PyQt6.QtCore").attr("qVersion")().cast<std::string>();
+    if (const auto error = qt_mismatch_error(qt))
+        throw py::import_error(*error);
+}
+
 void warn_on_other_python() {
-    const auto running = parse_python_version(Py_GetVersion());
+    const auto running = parse_version(Py_GetVersion());
     if (!running)
         return;
     const auto warning =
@@ -123,6 +182,7 @@ void run_module_body(py::module_ module) {
     py::dict globals = module.attr("__dict__");
     for (const ImportRow &row : import_table)
         run_import(row, globals);
+    check_qt();
     for (const ClassRow &row : class_table)
         globals[row.name] = row.make();
 }
@@ -152,6 +212,10 @@ PyObject *create_module(PyObject *module_spec, PyModuleDef *) {
     Py_DECREF(name);
     if (module == nullptr)
         return nullptr;
+    if (PyModule_AddStringConstant(module, "__version__", SHARED_UI_VERSION) < 0) {
+        Py_DECREF(module);
+        return nullptr;
+    }
     the_module = Py_NewRef(module);
     return module;
 }

@@ -12,6 +12,8 @@ os.environ.setdefault("QT_QPA_PLATFORM", "offscreen")
 ROOT = Path(__file__).resolve().parent.parent
 HOST = ROOT / "host"
 THIN_HOST = Path(__file__).resolve().parent / "thin_host"
+# Real Python and SQL files for the highlighters (origins and licences in its README).
+CORPUS = Path(__file__).resolve().parent / "corpus"
 
 if str(HOST) not in sys.path:
     sys.path.insert(0, str(HOST))

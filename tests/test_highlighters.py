@@ -1,7 +1,6 @@
 """The three highlighters, driven through real documents and read back per character."""
 import keyword
 import re
-from pathlib import Path
 
 import pytest
 from PyQt6.QtCore import QRegularExpression
@@ -9,8 +8,7 @@ from PyQt6.QtGui import QColor, QFont, QTextCharFormat, QTextCursor
 from PyQt6.QtWidgets import QPlainTextEdit
 
 from shared_ui import VLMHighlighter, VLMPythonHighlighter, VLMSQLHighlighter
-
-CORPUS = Path(__file__).resolve().parents[2] / "shared" / "corpus"
+from conftest import CORPUS
 
 
 def color(name):

@@ -2,6 +2,9 @@
 
 Most cases need an interpreter of their own, because a module can be loaded only once per process.
 """
+import importlib.metadata
+from pathlib import Path
+
 import pytest
 
 import shared_ui
@@ -80,27 +83,82 @@ def test_repeated_imports_give_the_same_module_and_run_nothing_again():
         """, host=THIN_HOST)
 
 
-@pytest.mark.parametrize("sabotage, error", [
-    # A host module that cannot be found stops the import with the import system's own error.
+HOST_NOTE = ("The host application's packages must be importable (on sys.path) before "
+             "`import shared_ui`.")
+
+
+@pytest.mark.parametrize("sabotage, error, note", [
+    # A missing host module or name keeps the import system's own error and gains a note.
+    ("forget_host()", "ModuleNotFoundError: No module named 'velmora'",
+     "shared_ui needs app_conf_glbl from velmora.app_conf, in the host application's package "
+     "velmora. " + HOST_NOTE),
     ("sys.modules['velmoracore.cloud_def'] = None",
-     "ModuleNotFoundError: import of velmoracore.cloud_def halted; None in sys.modules"),
-    # A host module without a name the module needs.
-    ("import velmoracore.cloud_def as m; del m.K8sRegion", "ImportError: cannot import name K8sRegion"),
-    ("import velmora.log_manager as m; del m.Log", "ImportError: cannot import name Log"),
-])
-def test_a_missing_host_module_or_name_stops_the_import_before_any_class(sabotage, error):
+     "ModuleNotFoundError: import of velmoracore.cloud_def halted; None in sys.modules",
+     "shared_ui needs K8sRegion from velmoracore.cloud_def, in the host application's package "
+     "velmoracore. " + HOST_NOTE),
+    ("import velmoracore.cloud_def as m; del m.K8sRegion", "ImportError: cannot import name K8sRegion",
+     "shared_ui needs K8sRegion from velmoracore.cloud_def, in the host application's package "
+     "velmoracore. " + HOST_NOTE),
+    ("import velmora.log_manager as m; del m.Log", "ImportError: cannot import name Log",
+     "shared_ui needs Log from velmora.log_manager, in the host application's package velmora. "
+     + HOST_NOTE),
+    # pip cannot tell whether PyQt6's Charts module is installed.
+    ("sys.modules['PyQt6.QtCharts'] = None",
+     "ModuleNotFoundError: import of PyQt6.QtCharts halted; None in sys.modules",
+     "shared_ui needs QChartView, QChart, QBarSet, QBarSeries, QHorizontalBarSeries from "
+     "PyQt6.QtCharts. PyQt6 and its QtCharts module must be installed for this Python."),
+    # A host module that is there but fails on an import of its own is the host's problem.
+    ("shadow_host_module('velmoracore', 'cloud_def', 'import not_installed_anywhere')",
+     "ModuleNotFoundError: No module named 'not_installed_anywhere'", None),
+], ids=["no-host", "host-module-halted", "host-name", "host-name-of-several", "qtcharts",
+        "host-module-fails-itself"])
+def test_a_missing_host_module_or_name_stops_the_import_before_any_class(sabotage, error, note):
     result = run_python(f"""
-        import sys, traceback
-        {sabotage}
+        import importlib, pathlib, sys, tempfile
         from velmora import log_manager
+
+        def forget_host():
+            sys.path[:] = [p for p in sys.path if not p.endswith("thin_host")]
+            for name in [m for m in sys.modules if m.startswith("velmora")]:
+                del sys.modules[name]
+
+        def shadow_host_module(package, module, body):
+            folder = tempfile.mkdtemp()
+            pathlib.Path(folder, module + ".py").write_text(body)
+            importlib.import_module(package).__path__.insert(0, folder)
+
+        {sabotage}
         try:
             import shared_ui
         except BaseException as exc:
-            print(type(exc).__name__ + ": " + str(exc))
+            print(type(exc).__name__ + ": " + str(exc), *getattr(exc, "__notes__", []), sep="\\n")
         assert "shared_ui" not in sys.modules
         assert log_manager.requests == []       # no class body ran
         """, host=THIN_HOST)
-    assert result.stdout.strip() == error
+    assert result.stdout.strip().split("\n") == [error] + ([note] if note else [])
+
+
+def test_a_second_qt_core_in_the_process_stops_the_import_before_any_class(tmp_path):
+    # A second QtCore, as a Qt bundled with some other package would be, mapped beside the one
+    # PyQt6 loaded.
+    result = run_python(f"""
+        import ctypes, shutil, sys
+        import PyQt6.QtCore
+        from velmora import log_manager
+
+        core = next(line.split()[-1] for line in open("/proc/self/maps") if "/libQt6Core.so" in line)
+        ctypes.CDLL(shutil.copy(core, {str(tmp_path)!r}))
+        try:
+            import shared_ui
+        except ImportError as exc:
+            print(exc)
+        assert "shared_ui" not in sys.modules
+        assert log_manager.requests == []
+        """, host=THIN_HOST)
+    message = result.stdout.strip()
+    assert message.startswith("shared_ui must run on the QtCore library that PyQt6 loaded, but "
+                              "this process has loaded 2: ")
+    assert f"{tmp_path}/libQt6Core.so.6." in message
 
 
 def test_an_error_in_a_class_body_propagates_unchanged_and_no_later_class_is_made():
@@ -179,3 +237,14 @@ def test_running_the_module_body_for_another_module_object_is_refused():
     # Executing it again for its own module object is a no-op.
     assert api.PyModule_ExecDef(shared_ui, definition) == 0
     assert shared_ui.SaveMode.from_value(3) is shared_ui.SaveMode.APPLY_STEPS
+
+
+def test_the_version_is_that_of_the_installed_distribution():
+    try:
+        distribution = importlib.metadata.distribution("shared_ui")
+    except importlib.metadata.PackageNotFoundError:
+        pytest.skip("not installed: running from a development build")
+    # The distribution that owns the very file imported, not some other copy on the path.
+    owned = {distribution.locate_file(file).resolve() for file in distribution.files}
+    assert Path(shared_ui.__file__).resolve() in owned
+    assert shared_ui.__version__ == distribution.version

@@ -12,7 +12,7 @@ from PyQt6.QtWidgets import QPlainTextDocumentLayout
 
 from shared_ui import VLMHighlighter, VLMPythonHighlighter, VLMSQLHighlighter
 
-CORPUS = Path(__file__).resolve().parents[2] / "shared" / "corpus"
+from conftest import CORPUS
 pytestmark = pytest.mark.usefixtures("qapp")
 
 HIGHLIGHTERS = (VLMPythonHighlighter, VLMHighlighter, VLMSQLHighlighter)

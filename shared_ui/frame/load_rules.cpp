@@ -1,11 +1,15 @@
 #include "frame/load_rules.hpp"
 
+#include <QtCore/qglobal.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <link.h>
 
 namespace shared_ui {
 
-std::optional<PythonVersion> parse_python_version(const char *text) {
+std::optional<Version> parse_version(const char *text) {
     if (text == nullptr)
         return std::nullopt;
     char *end = nullptr;
@@ -16,11 +20,11 @@ std::optional<PythonVersion> parse_python_version(const char *text) {
     const long minor = std::strtol(minor_text, &end, 10);
     if (end == minor_text)
         return std::nullopt;
-    return PythonVersion{static_cast<int>(major), static_cast<int>(minor)};
+    return Version{static_cast<int>(major), static_cast<int>(minor)};
 }
 
-std::optional<std::string> version_mismatch_warning(PythonVersion built_for, const char *module,
-                                                    PythonVersion running) {
+std::optional<std::string> version_mismatch_warning(Version built_for, const char *module,
+                                                    Version running) {
     if (built_for.major == running.major && built_for.minor == running.minor)
         return std::nullopt;
     char text[256];
@@ -29,6 +33,89 @@ std::optional<std::string> version_mismatch_warning(PythonVersion built_for, con
                   built_for.major, built_for.minor, module, "does not match", running.major,
                   running.minor);
     return std::string(text);
+}
+
+namespace {
+
+std::string joined(const std::vector<std::string> &items) {
+    std::string text;
+    for (const std::string &item : items)
+        text += (text.empty() ? "" : ", ") + item;
+    return text;
+}
+
+// Qt keeps binary compatibility forwards across minor releases of one major version, and both
+// ways between patch releases of one minor release: only major.minor decides. Gives the least
+// version the module needs when the running one is below it; a text that is not a version is
+// not judged.
+std::optional<Version> unmet_requirement(const std::string &running, const std::string &built) {
+    const auto have = parse_version(running.c_str());
+    const auto need = parse_version(built.c_str());
+    if (!have || !need || (have->major == need->major && have->minor >= need->minor))
+        return std::nullopt;
+    return need;
+}
+
+} // namespace
+
+std::optional<std::string> qt_mismatch_error(const QtFacts &qt) {
+    std::string problem;
+    if (qt.loaded_cores.size() > 1) {
+        problem = "shared_ui must run on the QtCore library that PyQt6 loaded, but this process "
+                  "has loaded " +
+                  std::to_string(qt.loaded_cores.size()) + ": " + joined(qt.loaded_cores) + ".";
+    } else if (qt.running != qt.pyqt) {
+        problem = "shared_ui and PyQt6 run on different Qt versions; they must share one QtCore "
+                  "library.";
+    } else if (const auto needed = unmet_requirement(qt.running, qt.built)) {
+        problem = "shared_ui needs Qt " + std::to_string(needed->major) + "." +
+                  std::to_string(needed->minor) + " or a later Qt " +
+                  std::to_string(needed->major) + " release.";
+    } else {
+        return std::nullopt;
+    }
+    const auto where = [](const std::string &path) {
+        return path.empty() ? std::string("location unknown") : path;
+    };
+    return problem + " shared_ui was built against Qt " + qt.built + " (" + where(qt.built_in) +
+           ") and runs on Qt " + qt.running + " (" + where(qt.running_from) +
+           "); PyQt6 runs on Qt " + qt.pyqt + ".";
+}
+
+bool is_qt_core_library(const char *path) {
+    const char *slash = std::strrchr(path, '/');
+    const char *name = slash != nullptr ? slash + 1 : path;
+    return std::strncmp(name, "libQt6Core.so", std::strlen("libQt6Core.so")) == 0;
+}
+
+QtFacts this_process_qt() {
+    QtFacts qt;
+    qt.built = QT_VERSION_STR;
+    qt.built_in = SHARED_UI_QT_LIBDIR;
+    qt.running = qVersion();
+    // The QtCore that holds the qVersion this module is bound to is the one it runs on. Looking
+    // at the mapped segments takes under a microsecond; dladdr would search the symbol table.
+    struct Search {
+        QtFacts &qt;
+        ElfW(Addr) q_version;
+    } search{qt, reinterpret_cast<ElfW(Addr)>(&qVersion)};
+    dl_iterate_phdr(
+        [](dl_phdr_info *object, size_t, void *data) {
+            if (object->dlpi_name == nullptr || !is_qt_core_library(object->dlpi_name))
+                return 0;
+            auto &search = *static_cast<Search *>(data);
+            search.qt.loaded_cores.emplace_back(object->dlpi_name);
+            for (ElfW(Half) i = 0; i < object->dlpi_phnum; ++i) {
+                const ElfW(Phdr) &segment = object->dlpi_phdr[i];
+                const ElfW(Addr) start = object->dlpi_addr + segment.p_vaddr;
+                if (segment.p_type == PT_LOAD && search.q_version >= start &&
+                    search.q_version - start < segment.p_memsz)
+                    search.qt.running_from = object->dlpi_name;
+            }
+            return 0;
+        },
+        &search);
+    return qt;
 }
 
 } // namespace shared_ui

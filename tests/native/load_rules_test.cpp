@@ -1,25 +1,28 @@
 #include "frame/load_rules.hpp"
 
+#include <QtCore/qglobal.h>
 #include <gtest/gtest.h>
 
-using shared_ui::parse_python_version;
-using shared_ui::PythonVersion;
+#include <string>
+#include <vector>
+
+using shared_ui::parse_version;
 using shared_ui::version_mismatch_warning;
 
-TEST(ParsePythonVersion, ReadsMajorAndMinorOfInterpreterText) {
-    auto version = parse_python_version("3.11.2 (main, Mar 13 2023, 12:18:29) [GCC 12.2.0]");
+TEST(ParseVersion, ReadsMajorAndMinorOfInterpreterText) {
+    auto version = parse_version("3.11.2 (main, Mar 13 2023, 12:18:29) [GCC 12.2.0]");
     ASSERT_TRUE(version);
     EXPECT_EQ(version->major, 3);
     EXPECT_EQ(version->minor, 11);
-    version = parse_python_version("3.9");
+    version = parse_version("3.9");
     ASSERT_TRUE(version);
     EXPECT_EQ(version->minor, 9);
 }
 
-TEST(ParsePythonVersion, RejectsOtherText) {
+TEST(ParseVersion, RejectsOtherText) {
     for (const char *text : {"", "3", "x.11", "3.", "3.x", "311"})
-        EXPECT_FALSE(parse_python_version(text)) << text;
-    EXPECT_FALSE(parse_python_version(nullptr));
+        EXPECT_FALSE(parse_version(text)) << text;
+    EXPECT_FALSE(parse_version(nullptr));
 }
 
 TEST(VersionMismatchWarning, SilentWhenMajorAndMinorAgree) {
@@ -40,3 +43,93 @@ TEST(VersionMismatchWarning, CutsTheModuleNameAtAHundredCharacters) {
     EXPECT_NE(text.find("'" + std::string(100, 'n') + "'"), std::string::npos);
     EXPECT_EQ(text.find(std::string(101, 'n')), std::string::npos);
 }
+
+namespace {
+
+using shared_ui::QtFacts;
+
+struct QtCase {
+    const char *name;
+    const char *running;
+    const char *pyqt;
+    std::vector<std::string> loaded;
+    const char *error; // nullptr: the module may load
+};
+
+const char *const kSystemCore = "/usr/lib/x86_64-linux-gnu/libQt6Core.so.6";
+const char *const kOtherCore = "/opt/qt/lib/libQt6Core.so.6";
+
+const QtCase qt_cases[] = {
+    {"SameQt", "6.4.2", "6.4.2", {kSystemCore}, nullptr},
+    {"EarlierPatchOfTheSameMinor", "6.4.0", "6.4.0", {kSystemCore}, nullptr},
+    {"LaterMinor", "6.7.1", "6.7.1", {kOtherCore}, nullptr},
+    {"NoCoreSeen", "6.4.2", "6.4.2", {}, nullptr},
+    {"OlderMinor",
+     "6.2.4",
+     "6.2.4",
+     {kOtherCore},
+     "shared_ui needs Qt 6.4 or a later Qt 6 release. shared_ui was built against Qt 6.4.2 "
+     "(/usr/lib/x86_64-linux-gnu) and runs on Qt 6.2.4 (/opt/qt/lib/libQt6Core.so.6); PyQt6 runs "
+     "on Qt 6.2.4."},
+    {"TwoCores",
+     "6.4.2",
+     "6.5.0",
+     {kSystemCore, kOtherCore},
+     "shared_ui must run on the QtCore library that PyQt6 loaded, but this process has loaded 2: "
+     "/usr/lib/x86_64-linux-gnu/libQt6Core.so.6, /opt/qt/lib/libQt6Core.so.6. shared_ui was "
+     "built against Qt 6.4.2 (/usr/lib/x86_64-linux-gnu) and runs on Qt 6.4.2 "
+     "(/usr/lib/x86_64-linux-gnu/libQt6Core.so.6); PyQt6 runs on Qt 6.5.0."},
+    {"TwoCoresOfOneVersion",
+     "6.4.2",
+     "6.4.2",
+     {kSystemCore, kOtherCore},
+     "shared_ui must run on the QtCore library that PyQt6 loaded, but this process has loaded 2: "
+     "/usr/lib/x86_64-linux-gnu/libQt6Core.so.6, /opt/qt/lib/libQt6Core.so.6. shared_ui was "
+     "built against Qt 6.4.2 (/usr/lib/x86_64-linux-gnu) and runs on Qt 6.4.2 "
+     "(/usr/lib/x86_64-linux-gnu/libQt6Core.so.6); PyQt6 runs on Qt 6.4.2."},
+    {"PyQtOnAnotherVersion",
+     "6.4.2",
+     "6.5.0",
+     {kSystemCore},
+     "shared_ui and PyQt6 run on different Qt versions; they must share one QtCore library. "
+     "shared_ui was built against Qt 6.4.2 (/usr/lib/x86_64-linux-gnu) and runs on Qt 6.4.2 "
+     "(/usr/lib/x86_64-linux-gnu/libQt6Core.so.6); PyQt6 runs on Qt 6.5.0."},
+};
+
+class QtMismatch : public testing::TestWithParam<QtCase> {};
+
+TEST_P(QtMismatch, DecidesFromVersionsAndLoadedLibraries) {
+    const QtCase &c = GetParam();
+    QtFacts qt;
+    qt.built = "6.4.2";
+    qt.built_in = "/usr/lib/x86_64-linux-gnu";
+    qt.running = c.running;
+    qt.running_from = c.loaded.empty() ? std::string() : c.loaded.front();
+    qt.pyqt = c.pyqt;
+    qt.loaded_cores = c.loaded;
+    const auto error = shared_ui::qt_mismatch_error(qt);
+    if (c.error == nullptr)
+        EXPECT_FALSE(error) << *error;
+    else
+        EXPECT_EQ(error.value_or("(none)"), c.error);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, QtMismatch, testing::ValuesIn(qt_cases),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST(QtCoreLibrary, IsRecognisedByItsFileName) {
+    for (const char *path : {kSystemCore, "libQt6Core.so.6.4.2"})
+        EXPECT_TRUE(shared_ui::is_qt_core_library(path)) << path;
+    for (const char *path : {"/usr/lib/x86_64-linux-gnu/libQt6Core5Compat.so.6",
+                             "/usr/lib/x86_64-linux-gnu/libQt6Gui.so.6", "linux-vdso.so.1", ""})
+        EXPECT_FALSE(shared_ui::is_qt_core_library(path)) << path;
+}
+
+TEST(ThisProcessQt, FindsTheOneQtCoreItRunsOn) {
+    const QtFacts qt = shared_ui::this_process_qt();
+    EXPECT_EQ(qt.running, qVersion());
+    ASSERT_EQ(qt.loaded_cores.size(), 1u);
+    EXPECT_EQ(qt.loaded_cores.front(), qt.running_from);
+}
+
+} // namespace
