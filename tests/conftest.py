@@ -24,13 +24,20 @@ def _compiled_module_found() -> bool:
     return found is not None and found.origin not in (None, "namespace")
 
 
-# Run straight from a development build (meson setup build) when nothing is installed.
-if not _compiled_module_found():
+# scripts/run names the build to test (debug, sanitizers) in SHARED_UI_BUILD. Otherwise run straight
+# from a development build (meson setup build) when nothing is installed.
+BUILD = os.environ.get("SHARED_UI_BUILD")
+if BUILD:
+    sys.path.insert(0, BUILD)
+elif not _compiled_module_found():
     sys.path.insert(0, str(ROOT / "build"))
 
 import shared_ui  # noqa: E402  (after the paths above)
 
 assert shared_ui.__file__.endswith(".so"), f"not the compiled module: {shared_ui.__file__}"
+# An installed module or another build would otherwise pass for the one named.
+assert not BUILD or Path(shared_ui.__file__).parent == Path(BUILD).resolve(), \
+    f"{shared_ui.__file__} is not from {BUILD}"
 MODULE_DIR = str(Path(shared_ui.__file__).parent)
 
 

@@ -29,11 +29,21 @@ def test_from_value_finds_the_member_by_integer_equality(value, member):
 
 @pytest.mark.parametrize("value, text", [
     (4, "4"), (-1, "-1"), (1.5, "1.5"), ("1", "1"), (None, "None"), ([0], "[0]"),
+    ("\ud800", "\ud800"),  # a text that UTF-8 cannot encode
 ])
 def test_from_value_rejects_values_equal_to_no_member(value, text):
     with pytest.raises(ValueError) as info:
         SaveMode.from_value(value)
     assert str(info.value) == f"{text} is not a valid save mode"
+
+
+def test_from_value_lets_the_error_of_a_failing_str_through():
+    class Unprintable:
+        def __str__(self):
+            raise LookupError("no text form")
+
+    with pytest.raises(LookupError, match="no text form"):
+        SaveMode.from_value(Unprintable())
 
 
 def test_from_value_is_a_class_method():

@@ -31,17 +31,37 @@ ClassBuilder &ClassBuilder::add(std::string key, py::object value) {
     return *this;
 }
 
-py::object ClassBuilder::finish(py::cpp_function function) {
+namespace {
+
+// A copy of `text` that pybind11 may free: it allocates the strings of its function records
+// with malloc and frees them the same way.
+char *malloc_copy(const std::string &text) {
+    char *copy = static_cast<char *>(std::malloc(text.size() + 1));
+    if (copy == nullptr)
+        throw std::bad_alloc();
+    std::memcpy(copy, text.c_str(), text.size() + 1);
+    return copy;
+}
+
+} // namespace
+
+py::object ClassBuilder::finish(py::cpp_function function, const char *name) {
     auto *cfunction = reinterpret_cast<PyCFunctionObject *>(function.ptr());
     auto *record = static_cast<py::detail::function_record *>(
         PyCapsule_GetPointer(cfunction->m_self, py::detail::get_function_record_capsule_name()));
     if (record == nullptr)
         throw py::error_already_set();
-    // pybind11 takes a function named __init__ (or __setstate__) for the constructor of one of
-    // its own classes and would reject every other `self`.
-    record->is_constructor = false;
+    // pybind11 takes a function it builds under the name __init__ (or __setstate__) for the
+    // constructor of one of its own classes: the call would then reject every `self` that is not
+    // a pybind11 instance, and in builds without NDEBUG the build itself reads the class the
+    // constructor belongs to, which ours do not have (it crashed at import). Named now, the
+    // function stays an ordinary one, whatever its name.
+    char *old_name = record->name;
+    record->name = malloc_copy(name);
+    cfunction->m_ml->ml_name = record->name;
+    std::free(old_name);
 
-    std::string text = std::string(record->name) + "(";
+    std::string text = std::string(name) + "(";
     const char *separator = "";
     for (const py::detail::argument_record &argument : record->args) {
         text += separator;
@@ -60,15 +80,10 @@ py::object ClassBuilder::finish(py::cpp_function function) {
         text += "**kwargs";
     }
     text += ")\n--\n\n";
-    // pybind11 allocated the doc string with malloc and frees it the same way.
     char *old_doc = const_cast<char *>(cfunction->m_ml->ml_doc);
     if (old_doc != nullptr)
         text += old_doc;
-    char *new_doc = static_cast<char *>(std::malloc(text.size() + 1));
-    if (new_doc == nullptr)
-        throw std::bad_alloc();
-    std::memcpy(new_doc, text.c_str(), text.size() + 1);
-    cfunction->m_ml->ml_doc = new_doc;
+    cfunction->m_ml->ml_doc = malloc_copy(text);
     std::free(old_doc);
     return std::move(function);
 }

@@ -61,16 +61,18 @@ class ClassBuilder {
     const std::string &name() const { return name_; }
 
   private:
+    // pybind11 builds the function without a name; finish() gives it one (see there).
     template <typename Func, typename... Extra>
     py::object make(const char *name, Func &&func, const Extra &...extra) {
-        return finish(py::cpp_function(std::forward<Func>(func), py::name(name), extra...));
+        return finish(py::cpp_function(std::forward<Func>(func), extra...), name);
     }
-    // Makes a pybind11 function behave as a def would in a class body: a method named __init__
-    // initialises instances of our (sip or plain Python) classes instead of being taken for a
-    // pybind11 constructor, and "name(self, a, b=1, *args, **kwargs)" goes in front of the doc
-    // string in the form CPython reads as __text_signature__, so inspect.signature() and help()
-    // show the real parameters while __doc__ stays exactly the text given.
-    static py::object finish(py::cpp_function function);
+    // Makes a pybind11 function behave as a def would in a class body: it is named `name` only
+    // now, after pybind11 has built it, so that a method named __init__ initialises instances of
+    // our (sip or plain Python) classes instead of being taken for a pybind11 constructor; and
+    // "name(self, a, b=1, *args, **kwargs)" goes in front of the doc string in the form CPython
+    // reads as __text_signature__, so inspect.signature() and help() show the real parameters
+    // while __doc__ stays exactly the text given.
+    static py::object finish(py::cpp_function function, const char *name);
     static py::object instance_method(py::object function);
     static py::object wrap(const char *builtin, py::object function);
     std::string mangled(const char *name) const;

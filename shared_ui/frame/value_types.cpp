@@ -16,7 +16,10 @@ py::object save_mode_from_value(py::object cls, py::object value) {
     for (py::handle member : cls)
         if (member.equal(value))
             return py::reinterpret_borrow<py::object>(member);
-    throw py::value_error(py::str("{} is not a valid save mode").format(value).cast<std::string>());
+    // The message stays a Python string: a text form that UTF-8 cannot hold (a lone surrogate)
+    // is still a valid message. An error raised by the value's own str() propagates instead.
+    PyErr_SetObject(PyExc_ValueError, py::str("{} is not a valid save mode").format(value).ptr());
+    throw py::error_already_set();
 }
 
 py::object shorten_node_name(py::object node_name) {
