@@ -26,8 +26,8 @@ MISTAKES = [
     ("loader.fetch_config()", "attr-defined", "reportAttributeAccessIssue"),
 ]
 
-pytestmark = pytest.mark.skipif(Path(MODULE_DIR) == ROOT / "build",
-                                reason="a development build has no stub: it comes with pip install")
+pytestmark = pytest.mark.skipif("site-packages" not in Path(MODULE_DIR).parts,
+                                reason="a build tested in place has no stub: it comes with pip install")
 
 
 def run(tmp_path, *command):
