@@ -1,5 +1,6 @@
-"""What the highlighting tests share: a highlighter on a bare document, its formats read back
-per UTF-16 unit, the native path held against the surface loop, and the texts to try them on.
+"""What the highlighting tests and the benchmark share: a highlighter on a bare document, its
+formats read back per UTF-16 unit, the native path held against the surface loop, and the texts
+to try them on (pieces of each language, long adversarial lines).
 """
 import random
 
@@ -150,3 +151,38 @@ def generated(pieces, seed, lines=60):
             joiner = rng.choice(["", " ", " "])
             out.append(joiner.join(rng.choice(pieces) for _ in range(rng.randint(1, 14))))
     return "\n".join(out)
+
+
+# --- long adversarial lines --------------------------------------------------------------------
+
+def minified(cls, n):
+    """One line of about n characters of the highlighter's language, as minified code is."""
+    rng = random.Random(n)
+    pieces, out, size = PIECES[cls], [], 0
+    while size < n:
+        out.append(rng.choice(pieces))
+        size += len(out[-1]) + 1
+    return " ".join(out)
+
+
+# Lines that make a matcher work hard, each of about n characters for a highlighter class.
+LINE_KINDS = {
+    "col[ without ]": lambda cls, n: "col[" * (n // 4),
+    "openers": lambda cls, n: "([{" * (n // 3),
+    "unclosed string": lambda cls, n: '"' + '\\"' * (n // 2),
+    "long string": lambda cls, n: "'" + "x" * n + "'",
+    "escapes": lambda cls, n: '"' + "\\x" * (n // 2) + '" "b"',
+    "triple quotes": lambda cls, n: '"""' * (n // 3),
+    "minified": minified,
+    "number": lambda cls, n: "1" * n,
+    "identifier, call": lambda cls, n: "A" * n + "b(",
+    "underscores": lambda cls, n: "_" * n,
+}
+# Each highlighter with each line kind, and the formula highlighter with a function name that
+# stays a regular expression on openers: name -> (class, arguments, line of about n characters).
+ADVERSARIAL = {
+    **{f"{cls.__name__}: {kind}": (cls, {}, make_line)
+       for cls in HIGHLIGHTERS for kind, make_line in LINE_KINDS.items()},
+    "VLMHighlighter: regex name on openers": (VLMHighlighter, {"arr_function_name": ["|"]},
+                                              lambda cls, n: "(" * n),
+}

@@ -8,9 +8,9 @@ from PyQt6 import sip
 from PyQt6.QtCore import QRegularExpression
 from PyQt6.QtGui import QColor, QSyntaxHighlighter
 
-from highlighting import (HIGHLIGHTERS, PIECES, SURFACE, VARIANTS, compare, first_difference,
-                          generated, make, read_back)
-from shared_ui import VLMPythonHighlighter, VLMSQLHighlighter
+from highlighting import (ADVERSARIAL, HIGHLIGHTERS, PIECES, SURFACE, VARIANTS,
+                          compare, first_difference, generated, key, make, read_back)
+from shared_ui import VLMHighlighter, VLMPythonHighlighter, VLMSQLHighlighter
 
 from conftest import CORPUS
 pytestmark = pytest.mark.usefixtures("qapp")
@@ -54,6 +54,24 @@ def test_generated(variant, seed, palette):
 def test_triple_quotes_across_blocks(text):
     blocks = compare(VLMPythonHighlighter, text)
     assert any(state == 1 for _, state, _ in blocks)
+
+
+# --- long lines ----------------------------------------------------------------------------------
+
+@pytest.mark.parametrize("cls, kwargs, line", ADVERSARIAL.values(), ids=ADVERSARIAL)
+def test_adversarial_lines(cls, kwargs, line):
+    compare(cls, line(cls, 3000), **kwargs)
+
+
+@pytest.mark.parametrize("line, kwargs, style", [
+    ("col[" * 250_000, {}, None),
+    ("(" * 1_000_000, {"arr_function_name": ["|"]}, "vlm_formula"),
+], ids=["col-without-bracket", "regex-name-on-openers"])
+def test_million_character_lines(line, kwargs, style):
+    # Each took minutes before: every position made the matcher scan on to the end of the line.
+    highlighter = make(VLMHighlighter, line, **kwargs)
+    [(_, state, units)] = read_back(highlighter)
+    assert state == 0 and set(units) == {style and key(highlighter.STYLES[style])}
 
 
 # --- when the surface loop must run ------------------------------------------------------------

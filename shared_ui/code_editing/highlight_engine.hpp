@@ -36,8 +36,9 @@ class RuleTable {
     RuleTable(const RuleTable &) = delete;
     RuleTable &operator=(const RuleTable &) = delete;
 
-    // Resizes `out` to the text's length and fills it as the rule loop would colour the block.
-    // `out` keeps its capacity between calls, so a reused map allocates nothing.
+    // Resizes `out` to the text's length and fills it as the rule loop would colour the block
+    // (nothing at all for a text with a lone surrogate, which Qt refuses to search). `out` keeps
+    // its capacity between calls, so a reused map allocates nothing.
     void paint(const QString &text, FormatMap &out) const;
 
     // How many rules had to stay general regular expressions (for tests and benchmarks).

@@ -110,6 +110,35 @@ TEST(RuleTable, KeepsUnknownPatternsAsRegularExpressions) {
 
 namespace {
 
+const QString kHigh(QChar(0xD83D)), kLow(QChar(0xDE00));
+
+// Texts the literal loop treats specially: Qt refuses a subject with a lone surrogate (a pair is
+// fine).
+const QString kSpecialTexts[] = {
+    "SUM(1) \"a\" " + kHigh,
+    kLow + "x = 1",
+    "x " + kHigh + kLow + " SUM(2)",
+};
+
+} // namespace
+
+TEST(RuleTable, MatchesRegexOnTextsTheLoopTreatsSpecially) {
+    const std::vector<Rule> rules{{R"(\bSUM\()", 0, 0},
+                                  {R"("[^"\\]*(\\.[^"\\]*)*")", 0, 1},
+                                  {R"('[^'\\]*(\\.[^'\\]*)*')", 0, 1},
+                                  {R"(\b[+-]?[0-9]+[lL]?\b)", 0, 2},
+                                  {R"(\b|x)", 0, 3}};
+    const RuleTable table(rules);
+    FormatMap fast, reference;
+    for (const QString &text : kSpecialTexts) {
+        table.paint(text, fast);
+        paint_reference(rules, text, reference);
+        EXPECT_EQ(fast, reference) << text.left(40).toStdString();
+    }
+}
+
+namespace {
+
 struct Block {
     const char16_t *text;
     int previous_state;
