@@ -50,10 +50,35 @@ def test_generated(variant, seed, palette):
     'a = """one""" + """two\n😀😀😀😀😀😀😀 """ x """ y',
     '"""😀"""😀"""\n😀\n"""',
     '""""""""\n"""\'"""\n\'\'\'"""',
+    # PyQt drops the mark before the text reaches the regular expressions, but the loop measures
+    # an open string by the text itself: one unit more, the block's last.
+    'x\n\ufeff"""abc\ndef',
+    'x = """\n\ufeff\ny"""',
 ])
 def test_triple_quotes_across_blocks(text):
     blocks = compare(VLMPythonHighlighter, text)
     assert any(state == 1 for _, state, _ in blocks)
+
+
+# --- what the loop sees in its own way -----------------------------------------------------------
+
+@pytest.mark.parametrize("text", [
+    "x\n\ufeff 7l",
+    "x\n\ufeff\ufeff 1 x",
+    "x\n\ufeff😀 1",
+    # With no character outside the BMP, PyQt swaps the bytes of every unit after U+FFFE, which
+    # can turn a lone surrogate into a valid character, or two characters into a pair.
+    "x\n\ufffe abc 7l",
+    "x\n\ufffe\ud800x 1",
+    "x\n\ufffe\u3dd8\u00de 1",
+    "x\n\ufffe😀 1",
+    # Qt refuses to search a text with a lone surrogate.
+    "x = 1 'a' + \ud800",
+], ids=["feff", "two-marks", "feff-non-bmp", "fffe", "fffe-lone-surrogate", "fffe-pair",
+        "fffe-non-bmp", "lone-surrogate"])
+@pytest.mark.parametrize("cls", HIGHLIGHTERS, ids=lambda c: c.__name__)
+def test_text_the_loop_sees_in_its_own_way(cls, text):
+    compare(cls, text)
 
 
 # --- long lines ----------------------------------------------------------------------------------

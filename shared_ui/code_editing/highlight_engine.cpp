@@ -668,13 +668,27 @@ void paint_reference(const std::vector<Rule> &rules, const QString &text, Format
 
 namespace {
 
+// The last lone surrogate of the text, or -1.
+qsizetype last_lone_surrogate(const QString &text) {
+    qsizetype last = -1;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            last = i;
+    }
+    return last;
+}
+
 // delimiter.match(text, offset).capturedStart() for the delimiter """, with Qt's handling of
 // offsets: beyond the end, negative beyond the start, or inside a surrogate pair, nothing matches;
-// a negative offset counts from the end.
-qsizetype find_delimiter(const QString &text, qsizetype offset) {
+// a negative offset counts from the end. Nor does anything match where a lone surrogate follows
+// the offset (at `lone` or before it): Qt refuses such a subject.
+qsizetype find_delimiter(const QString &text, qsizetype offset, qsizetype lone) {
     if (offset < 0)
         offset += text.size();
-    if (offset < 0 || offset > text.size())
+    if (offset < 0 || offset > text.size() || offset <= lone)
         return -1;
     if (offset > 0 && offset < text.size() && text.at(offset).isLowSurrogate())
         return -1;
@@ -683,14 +697,17 @@ qsizetype find_delimiter(const QString &text, qsizetype offset) {
 
 } // namespace
 
-TripleQuoteResult paint_triple_quotes(const QString &text, int previous_state,
-                                      const TripleQuotePass &pass, FormatMap &out) {
+TripleQuoteResult paint_triple_quotes(const QString &text, qsizetype text_length,
+                                      int previous_state, const TripleQuotePass &pass,
+                                      FormatMap &out) {
     TripleQuoteResult result;
     const qsizetype size = text.size();
+    const auto block = qsizetype(out.size());
+    const qsizetype lone = last_lone_surrogate(text);
     qsizetype start = 0;
     qsizetype add = 0;
     if (previous_state != pass.in_state) {
-        start = find_delimiter(text, 0);
+        start = find_delimiter(text, 0, lone);
         add = start >= 0 ? 3 : 0;
     }
     // Each step's outcome depends on `start` and `add` alone, so a step seen twice means the
@@ -702,7 +719,7 @@ TripleQuoteResult paint_triple_quotes(const QString &text, int previous_state,
             result.finished = false;
             break;
         }
-        const qsizetype close = find_delimiter(text, start + add);
+        const qsizetype close = find_delimiter(text, start + add, lone);
         const qsizetype end = close >= 0 ? close + 3 : -1;
         qsizetype length;
         if (end >= add) {
@@ -710,25 +727,14 @@ TripleQuoteResult paint_triple_quotes(const QString &text, int previous_state,
             result.state = 0;
         } else {
             result.state = pass.in_state;
-            length = size - start + add;
+            length = text_length - start + add;
         }
-        if (start < size && length > 0)
-            fill(out.data(), start, std::min(start + length, size), pass.format);
-        start = find_delimiter(text, start + length);
+        if (start < block && length > 0)
+            fill(out.data(), start, std::min(start + length, block), pass.format);
+        start = find_delimiter(text, start + length, lone);
         add = start >= 0 ? 3 : 0;
     }
     return result;
-}
-
-bool has_lone_surrogate(QStringView text) {
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
-            ++i;
-        else if (c.isSurrogate())
-            return true;
-    }
-    return false;
 }
 
 } // namespace shared_ui::highlight
