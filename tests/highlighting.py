@@ -165,6 +165,9 @@ def minified(cls, n):
     return " ".join(out)
 
 
+# Qt's regular expressions run out of stack on a quoted string with more escapes than this.
+ESCAPE_LIMIT = 13106
+
 # Lines that make a matcher work hard, each of about n characters for a highlighter class.
 LINE_KINDS = {
     "col[ without ]": lambda cls, n: "col[" * (n // 4),

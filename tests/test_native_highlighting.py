@@ -8,7 +8,7 @@ from PyQt6 import sip
 from PyQt6.QtCore import QRegularExpression
 from PyQt6.QtGui import QColor, QSyntaxHighlighter
 
-from highlighting import (ADVERSARIAL, HIGHLIGHTERS, PIECES, SURFACE, VARIANTS,
+from highlighting import (ADVERSARIAL, ESCAPE_LIMIT, HIGHLIGHTERS, PIECES, SURFACE, VARIANTS,
                           compare, first_difference, generated, key, make, read_back)
 from shared_ui import VLMHighlighter, VLMPythonHighlighter, VLMSQLHighlighter
 
@@ -74,8 +74,10 @@ def test_triple_quotes_across_blocks(text):
     "x\n\ufffe😀 1",
     # Qt refuses to search a text with a lone surrogate.
     "x = 1 'a' + \ud800",
+    # Qt runs out of stack on the string, finds no match and colours no later string.
+    '"' + "\\x" * (ESCAPE_LIMIT + 1) + '" "b" 1',
 ], ids=["feff", "two-marks", "feff-non-bmp", "fffe", "fffe-lone-surrogate", "fffe-pair",
-        "fffe-non-bmp", "lone-surrogate"])
+        "fffe-non-bmp", "lone-surrogate", "escapes"])
 @pytest.mark.parametrize("cls", HIGHLIGHTERS, ids=lambda c: c.__name__)
 def test_text_the_loop_sees_in_its_own_way(cls, text):
     compare(cls, text)

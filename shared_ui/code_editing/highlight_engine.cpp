@@ -227,30 +227,59 @@ struct LiteralFind {
 // another way), and it fails only at the text's end or at a backslash before LF. Quotes passed
 // over inside a failed attempt were escaped characters; an attempt from one of them would continue
 // exactly as the failed one did, so the search resumes after the point of failure.
+//
+// PCRE2 keeps a backtracking frame on its stack for every pass through the repeated group, one
+// per escape. Qt caps the JIT's stack, which then holds 13,106 escapes in one attempt; an attempt
+// that needs more ends the whole search with an error, which Qt reports as no match, without a
+// warning, so the loop colours no further string with this rule on the line. The limit depends on
+// Qt's stack size, on PCRE2's frames and on whether the JIT is used at all, so rather than copy
+// it, an attempt that passes over more than kHandOver escapes hands the search over to the very
+// QRegularExpression search the loop would make, from the same offset: its result is the loop's
+// by construction, and it costs what the attempt costs. An attempt that fails at the end of the
+// text needs no hand-over: every later attempt fails there too, so the search finds nothing
+// whether PCRE2 runs out of stack or not. (Text with LF, which no block holds, can make PCRE2
+// retry from each escaped quote of a long failed attempt: such a hand-over costs what the loop's
+// search costs, which is bounded by the square of the stack limit.)
 struct QuotedFind {
     char16_t quote;
+    QRegularExpression regex; // the rule's own pattern, for hand-overs
+    static constexpr qsizetype kHandOver = 1000;
+
     Span operator()(const Text &text, qsizetype from) const {
         for (qsizetype p = text.find(quote, from); p >= 0;) {
             qsizetype j = p + 1;
+            qsizetype escapes = 0;
             for (;;) {
                 if (j >= text.size)
                     return {};
                 const char16_t c = text.data[j];
                 if (c == quote)
-                    return {p, j + 1};
+                    return escapes > kHandOver ? hand_over(text, from) : Span{p, j + 1};
                 if (c == '\\') {
                     if (j + 1 >= text.size)
                         return {};
                     if (text.data[j + 1] == '\n')
                         break;
                     j += 2;
+                    ++escapes;
                 } else {
                     ++j;
                 }
             }
+            if (escapes > kHandOver)
+                return hand_over(text, from);
             p = text.find(quote, j + 2);
         }
         return {};
+    }
+
+    Span hand_over(const Text &text, qsizetype from) const {
+        const QRegularExpressionMatch match =
+            regex.match(text.source, from, QRegularExpression::NormalMatch,
+                        QRegularExpression::DontCheckSubjectStringMatchOption);
+        if (!match.hasMatch())
+            return {};
+        return {match.capturedStart(), match.capturedEnd()};
     }
 };
 
@@ -540,7 +569,7 @@ std::unique_ptr<Matcher> shaped_matcher(const QString &pattern, int group) {
     for (char16_t q : {u'"', u'\''}) {
         const std::u16string quote(1, q);
         if (p == quote + u"[^" + quote + u"\\\\]*(\\\\.[^" + quote + u"\\\\]*)*" + quote)
-            return loop(QuotedFind{q}, chars_of(quote));
+            return loop(QuotedFind{q, QRegularExpression(pattern)}, chars_of(quote));
     }
     if (p == u"#[^\\n]*")
         return loop(LineTailFind{u"#"}, chars_of(u"#"));
