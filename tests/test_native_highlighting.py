@@ -1,6 +1,7 @@
 """highlightBlock's native path against the surface loop it stands in for: the same format on
-every character and the same state on every block, on real files and on generated text, and the
-surface loop whenever a highlighter is no longer as the module built it."""
+every character and the same state on every block, on real files, generated text, text the loop
+sees in its own way, long adversarial lines and random documents, and the surface loop whenever
+a highlighter is no longer as the module built it."""
 from pathlib import Path
 
 import pytest
@@ -9,7 +10,7 @@ from PyQt6.QtCore import QRegularExpression
 from PyQt6.QtGui import QColor, QSyntaxHighlighter
 
 from highlighting import (ADVERSARIAL, ESCAPE_LIMIT, HIGHLIGHTERS, PIECES, SURFACE, VARIANTS,
-                          compare, first_difference, generated, key, make, read_back)
+                          compare, first_difference, fuzz, generated, key, make, read_back)
 from shared_ui import VLMHighlighter, VLMPythonHighlighter, VLMSQLHighlighter
 
 from conftest import CORPUS
@@ -99,6 +100,14 @@ def test_million_character_lines(line, kwargs, style):
     highlighter = make(VLMHighlighter, line, **kwargs)
     [(_, state, units)] = read_back(highlighter)
     assert state == 0 and set(units) == {style and key(highlighter.STYLES[style])}
+
+
+# --- random documents ----------------------------------------------------------------------------
+
+@pytest.mark.parametrize("variant", map(with_invalid_names, VARIANTS))
+def test_fuzz(variant, palette):
+    _, _, found = fuzz(variant, palette, seed=0, documents=60)
+    assert found is None, found
 
 
 # --- when the surface loop must run ------------------------------------------------------------
