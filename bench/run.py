@@ -14,9 +14,15 @@ each by:
 
 Then: re-highlighting after a one-character edit in the middle of the document, building a new
 editor and highlighting its first 100 lines, and the memory one more highlighter takes.
+
+A second section highlights long adversarial lines (tests/highlighting.py: many `col[` with no
+`]`, openers without closers, escapes, triple quotes, minified code, a long number, a long name
+before a call, ...), one line per document, natively at n and at 4n characters, and reports the
+growth between them: 4 is linear (CPU time, so that other work on the machine does not blur the
+growth). The surface loop is timed too where it is affordable.
 Prints medians and ratios; it asserts nothing.
 
-    scripts/run bench [--runs N] [--lines N]
+    scripts/run bench [--runs N] [--lines N] [--long N] [--section documents|long-lines]
     PYTHONPATH=build /usr/bin/python3 bench/run.py      (a development build)
 """
 import argparse
@@ -35,6 +41,7 @@ os.environ.setdefault("QT_QPA_PLATFORM", "offscreen")
 ROOT = Path(__file__).resolve().parent.parent
 CORPUS = ROOT / "tests" / "corpus"
 sys.path.insert(0, str(ROOT / "host"))
+sys.path.insert(0, str(ROOT / "tests"))
 if importlib.util.find_spec("shared_ui") is None:
     sys.path.insert(0, str(ROOT / "build"))
 
@@ -46,6 +53,7 @@ from PyQt6.QtWidgets import (QApplication, QPlainTextDocumentLayout,  # noqa: E4
 APP = QApplication.instance() or QApplication([])
 
 import shared_ui  # noqa: E402
+from highlighting import ADVERSARIAL  # noqa: E402
 
 
 # --- the baseline and the floor ----------------------------------------------------------------
@@ -153,23 +161,23 @@ def new_document(text):
 
 # --- measurements ------------------------------------------------------------------------------
 
-def median_seconds(runs, build, work):
+def median_seconds(runs, build, work, clock=time.perf_counter):
     times = []
     for _ in range(runs):
         subject = build()
         gc.collect()
-        start = time.perf_counter()
+        start = clock()
         work(subject)
-        times.append(time.perf_counter() - start)
+        times.append(clock() - start)
     return statistics.median(times)
 
 
-def full_rehighlight(runs, text, make):
+def full_rehighlight(runs, text, make, clock=time.perf_counter):
     def build():
         document = new_document(text)
         return document, make(document)
 
-    return median_seconds(runs, build, lambda pair: pair[1].rehighlight())
+    return median_seconds(runs, build, lambda pair: pair[1].rehighlight(), clock)
 
 
 def one_char_edit(runs, text, make):
@@ -265,15 +273,59 @@ TARGETS = {"Python": 20, "SQL": 50, "formula": 20}
 FLOOR_TARGET = 5
 
 
+def long_lines(n, runs, only, loop_budget=20.0):
+    """Native (and surface loop) times for each adversarial line at n and 4n characters."""
+    classes = {"Python": shared_ui.VLMPythonHighlighter, "SQL": shared_ui.VLMSQLHighlighter,
+               "formula": shared_ui.VLMHighlighter}
+    print(f"\nlong lines: one line of about n = {n} characters per document; CPU times in ms "
+          f"(medians of {runs}); growth = time at 4n / time at n (4: linear)\n")
+    header = "| highlighter: line | native n | native 4n | growth | loop n | loop 4n | growth |"
+    print(header)
+    print("|" + "---|" * (header.count("|") - 1))
+
+    # CPU time: a growth between two sizes should not depend on what else the machine runs.
+    def timed(cls, line, kwargs, repeat):
+        return full_rehighlight(repeat, line, lambda d: cls(d, **kwargs), time.process_time)
+
+    for name, (cls, kwargs, make_line) in ADVERSARIAL.items():
+        if only and cls is not classes[only]:
+            continue
+        native = [timed(cls, make_line(cls, size), kwargs, runs) for size in (n, 4 * n)]
+        # The loop can be quadratic: time it at n only where a probe at n/4 promises an
+        # affordable run even then, and at 4n likewise.
+        loop = []
+        probe = timed(call_through(cls), make_line(cls, n // 4), kwargs, 1)
+        for size in (n, 4 * n):
+            if probe * 16 > loop_budget:
+                break
+            probe = timed(call_through(cls), make_line(cls, size), kwargs, 1)
+            loop.append(probe)
+        cells = [f"{t * 1e3:.1f}" for t in native] + [f"{native[1] / native[0]:.1f}"]
+        cells += [f"{t * 1e3:.0f}" for t in loop] + ["-"] * (2 - len(loop))
+        cells.append(f"{loop[1] / loop[0]:.1f}" if len(loop) == 2 else "-")
+        print(f"| {name} | " + " | ".join(cells) + " |", flush=True)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--runs", type=int, default=3, help="runs per measurement (median)")
     parser.add_argument("--lines", type=int, default=10000, help="lines per document (at least)")
+    parser.add_argument("--long", type=int, default=250000,
+                        help="characters of the adversarial lines (n; they are timed at n and 4n)")
+    parser.add_argument("--section", choices=["documents", "long-lines"],
+                        help="one section only")
     parser.add_argument("--only", choices=sorted(TARGETS), help="one highlighter only")
     args = parser.parse_args()
 
     print(f"machine: {platform.machine()}, {os.cpu_count()} cores, Python "
           f"{platform.python_version()}, Qt {QT_VERSION_STR}")
+    if args.section != "long-lines":
+        documents(args)
+    if args.section != "documents":
+        long_lines(args.long, args.runs, args.only)
+
+
+def documents(args):
     print(f"runs per measurement: {args.runs} for surface and pure Python, {3 * args.runs} for the "
           "rest (medians); times in ms\n")
     header = ("| highlighter | lines | native | surface | pure Python | floor | Python/native "

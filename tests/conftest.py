@@ -65,3 +65,10 @@ def dark_mode():
 
     yield set_mode
     app_state_glbl.is_dark_mode = before
+
+
+@pytest.fixture(params=[False, True], ids=["light", "dark"])
+def palette(request, dark_mode):
+    """Runs the test in the light and in the dark palette; gives which (True: dark)."""
+    dark_mode(request.param)
+    return request.param

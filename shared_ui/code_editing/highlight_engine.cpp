@@ -19,6 +19,17 @@
 // A pattern is recognised by its exact text; anything not recognised keeps a QRegularExpression
 // and the literal loop (the fallback), so the table is exact for any rule list, only faster for
 // the shapes it knows.
+//
+// Qt refuses a subject that is not valid UTF-16 from the search's offset on (PCRE2 checks it
+// before every search, and Qt reports the refusal as no match, without a warning). The loop
+// searches every rule from offset 0 first, so a block holding a lone surrogate gets no colour
+// from any rule, and the table paints none. Every other text is valid, which lets the fallback
+// skip that check: done on every search, it would make the loop along one long line quadratic.
+//
+// Every matcher looks at each character a bounded number of times, whatever the line holds: where
+// an attempt fails, the search goes on past everything that attempt has shown cannot match. (The
+// literal loop can be quadratic on such lines; the table must not be, or one pasted line freezes
+// the editor. tests/highlighting.py has the adversarial lines, and bench/run.py times them.)
 #include "code_editing/highlight_engine.hpp"
 
 #include <QRegularExpression>
@@ -49,6 +60,7 @@ bool is_space(char16_t c) {
 // The text as the matchers see it: positions outside it read as a non-word character, as PCRE2
 // treats the subject's ends for \b.
 struct Text {
+    const QString &source;
     const char16_t *data;
     qsizetype size;
     char16_t at(qsizetype i) const { return i >= 0 && i < size ? data[i] : u'\0'; }
@@ -85,8 +97,7 @@ class Matcher {
   public:
     virtual ~Matcher() = default;
     // Paints `format` over the union of the matches the literal loop finds in `text`.
-    virtual void paint(const Text &text, const QString &qtext, FormatId format,
-                       FormatId *out) const = 0;
+    virtual void paint(const Text &text, FormatId format, FormatId *out) const = 0;
     // At least one of these characters must occur for a match; empty: no such shortcut.
     AsciiSet needs;
 };
@@ -100,7 +111,7 @@ void fill(FormatId *out, qsizetype start, qsizetype end, FormatId format) {
 template <typename Find> class LoopMatcher : public Matcher {
   public:
     explicit LoopMatcher(Find find, AsciiSet needs_) : find_(std::move(find)) { needs = needs_; }
-    void paint(const Text &text, const QString &, FormatId format, FormatId *out) const override {
+    void paint(const Text &text, FormatId format, FormatId *out) const override {
         qsizetype from = 0;
         for (;;) {
             const Span s = find_(text, from);
@@ -144,7 +155,7 @@ class WordSetMatcher : public Matcher {
         for (const auto &w : storage_)
             words_.insert(std::u16string_view(w));
     }
-    void paint(const Text &text, const QString &, FormatId format, FormatId *out) const override {
+    void paint(const Text &text, FormatId format, FormatId *out) const override {
         qsizetype i = 0;
         while (i < text.size) {
             if (!is_word(text.data[i])) {
@@ -185,7 +196,7 @@ class CharSetMatcher : public Matcher {
     }
     bool has(char16_t c) const { return c < 128 && chars_.test(c); }
     bool empty() const { return chars_.none(); }
-    void paint(const Text &text, const QString &, FormatId format, FormatId *out) const override {
+    void paint(const Text &text, FormatId format, FormatId *out) const override {
         for (qsizetype i = 0; i < text.size; ++i)
             if (has(text.data[i]))
                 out[i] = format;
@@ -216,30 +227,59 @@ struct LiteralFind {
 // another way), and it fails only at the text's end or at a backslash before LF. Quotes passed
 // over inside a failed attempt were escaped characters; an attempt from one of them would continue
 // exactly as the failed one did, so the search resumes after the point of failure.
+//
+// PCRE2 keeps a backtracking frame on its stack for every pass through the repeated group, one
+// per escape. Qt caps the JIT's stack, which then holds 13,106 escapes in one attempt; an attempt
+// that needs more ends the whole search with an error, which Qt reports as no match, without a
+// warning, so the loop colours no further string with this rule on the line. The limit depends on
+// Qt's stack size, on PCRE2's frames and on whether the JIT is used at all, so rather than copy
+// it, an attempt that passes over more than kHandOver escapes hands the search over to the very
+// QRegularExpression search the loop would make, from the same offset: its result is the loop's
+// by construction, and it costs what the attempt costs. An attempt that fails at the end of the
+// text needs no hand-over: every later attempt fails there too, so the search finds nothing
+// whether PCRE2 runs out of stack or not. (Text with LF, which no block holds, can make PCRE2
+// retry from each escaped quote of a long failed attempt: such a hand-over costs what the loop's
+// search costs, which is bounded by the square of the stack limit.)
 struct QuotedFind {
     char16_t quote;
+    QRegularExpression regex; // the rule's own pattern, for hand-overs
+    static constexpr qsizetype kHandOver = 1000;
+
     Span operator()(const Text &text, qsizetype from) const {
         for (qsizetype p = text.find(quote, from); p >= 0;) {
             qsizetype j = p + 1;
+            qsizetype escapes = 0;
             for (;;) {
                 if (j >= text.size)
                     return {};
                 const char16_t c = text.data[j];
                 if (c == quote)
-                    return {p, j + 1};
+                    return escapes > kHandOver ? hand_over(text, from) : Span{p, j + 1};
                 if (c == '\\') {
                     if (j + 1 >= text.size)
                         return {};
                     if (text.data[j + 1] == '\n')
                         break;
                     j += 2;
+                    ++escapes;
                 } else {
                     ++j;
                 }
             }
+            if (escapes > kHandOver)
+                return hand_over(text, from);
             p = text.find(quote, j + 2);
         }
         return {};
+    }
+
+    Span hand_over(const Text &text, qsizetype from) const {
+        const QRegularExpressionMatch match =
+            regex.match(text.source, from, QRegularExpression::NormalMatch,
+                        QRegularExpression::DontCheckSubjectStringMatchOption);
+        if (!match.hasMatch())
+            return {};
+        return {match.capturedStart(), match.capturedEnd()};
     }
 };
 
@@ -372,7 +412,10 @@ struct DefinitionNameFind {
 };
 
 // PREFIX.+SUFFIX (`\bcol\[.+\]`, `___.+___`): .+ is greedy and stops only at LF, so the match
-// ends at the last SUFFIX of the line that leaves at least one character for .+.
+// ends at the last SUFFIX of the line that leaves at least one character for .+. When a prefix
+// finds no such SUFFIX, no later prefix of the same line can (its .+ would start further right),
+// so the search goes on at the next line: without that, a line of prefixes and no suffix is
+// scanned to its end once for every prefix.
 struct GreedyEnclosedFind {
     std::u16string prefix;
     std::u16string suffix;
@@ -380,14 +423,17 @@ struct GreedyEnclosedFind {
     Span operator()(const Text &text, qsizetype from) const {
         const auto pl = qsizetype(prefix.size());
         const auto sl = qsizetype(suffix.size());
-        for (qsizetype p = text.find(prefix, from); p >= 0; p = text.find(prefix, p + 1)) {
-            if (boundary_before && !text.boundary(p))
+        for (qsizetype p = text.find(prefix, from); p >= 0;) {
+            if (boundary_before && !text.boundary(p)) {
+                p = text.find(prefix, p + 1);
                 continue;
+            }
             const qsizetype inner = p + pl;
             const qsizetype line_end = text.line_end(inner);
             for (qsizetype q = line_end - sl; q >= inner + 1; --q)
                 if (std::u16string_view(text.data + q, sl) == suffix)
                     return {p, q + sl};
+            p = text.find(prefix, line_end + 1);
         }
         return {};
     }
@@ -422,19 +468,24 @@ class RegexMatcher : public Matcher {
     RegexMatcher(const QString &pattern, int group) : re_(pattern), group_(group) {
         re_.optimize();
     }
-    void paint(const Text &, const QString &qtext, FormatId format, FormatId *out) const override {
-        paint_loop(re_, group_, qtext, [&](qsizetype start, qsizetype length) {
-            if (start >= 0 && start < qtext.size())
-                fill(out, start, std::min(start + length, qtext.size()), format);
-        });
+    void paint(const Text &text, FormatId format, FormatId *out) const override {
+        // The text is valid UTF-16 here (see the top of this file).
+        paint_loop(re_, group_, text.source, QRegularExpression::DontCheckSubjectStringMatchOption,
+                   [&](qsizetype start, qsizetype length) {
+                       if (start >= 0 && start < text.size)
+                           fill(out, start, std::min(start + length, text.size), format);
+                   });
     }
     // The loop of the highlighters: search, colour the group, search again from its end. Stops
     // where the literal loop would search from the same offset again and never end.
     template <typename Paint>
     static void paint_loop(const QRegularExpression &re, int group, const QString &text,
-                           Paint &&paint) {
+                           QRegularExpression::MatchOptions options, Paint &&paint) {
+        const auto search = [&](qsizetype offset) {
+            return re.match(text, offset, QRegularExpression::NormalMatch, options);
+        };
         qsizetype offset = 0;
-        QRegularExpressionMatch match = re.match(text, offset);
+        QRegularExpressionMatch match = search(offset);
         while (match.hasMatch()) {
             const qsizetype start = match.capturedStart(group);
             const qsizetype length = match.capturedLength(group);
@@ -444,7 +495,7 @@ class RegexMatcher : public Matcher {
             if (start + length <= offset)
                 return;
             offset = start + length;
-            match = re.match(text, offset);
+            match = search(offset);
         }
     }
 
@@ -518,7 +569,7 @@ std::unique_ptr<Matcher> shaped_matcher(const QString &pattern, int group) {
     for (char16_t q : {u'"', u'\''}) {
         const std::u16string quote(1, q);
         if (p == quote + u"[^" + quote + u"\\\\]*(\\\\.[^" + quote + u"\\\\]*)*" + quote)
-            return loop(QuotedFind{q}, chars_of(quote));
+            return loop(QuotedFind{q, QRegularExpression(pattern)}, chars_of(quote));
     }
     if (p == u"#[^\\n]*")
         return loop(LineTailFind{u"#"}, chars_of(u"#"));
@@ -612,37 +663,61 @@ int RuleTable::fallback_count() const {
 
 void RuleTable::paint(const QString &qtext, FormatMap &out) const {
     out.assign(size_t(qtext.size()), kNoFormat);
-    const Text text{reinterpret_cast<const char16_t *>(qtext.utf16()), qtext.size()};
+    const Text text{qtext, reinterpret_cast<const char16_t *>(qtext.utf16()), qtext.size()};
     AsciiSet present;
-    for (qsizetype i = 0; i < text.size; ++i)
-        if (text.data[i] < 128)
-            present.set(text.data[i]);
+    for (qsizetype i = 0; i < text.size; ++i) {
+        const char16_t c = text.data[i];
+        if (c < 128) {
+            present.set(c);
+        } else if (QChar::isSurrogate(c)) {
+            if (!QChar::isHighSurrogate(c) || i + 1 == text.size ||
+                !QChar::isLowSurrogate(text.data[i + 1]))
+                return; // a lone surrogate: Qt refuses the subject, so no rule colours anything
+            ++i;
+        }
+    }
     for (const auto &unit : units_)
         for (const auto &m : unit->matchers)
             if (m->needs.none() || (m->needs & present).any())
-                m->paint(text, qtext, unit->format, out.data());
+                m->paint(text, unit->format, out.data());
 }
 
 void paint_reference(const std::vector<Rule> &rules, const QString &text, FormatMap &out) {
     out.assign(size_t(text.size()), kNoFormat);
     for (const Rule &rule : rules) {
         const QRegularExpression re(rule.pattern);
-        RegexMatcher::paint_loop(re, rule.group, text, [&](qsizetype start, qsizetype length) {
-            if (start >= 0 && start < text.size())
-                fill(out.data(), start, std::min(start + length, text.size()), rule.format);
-        });
+        RegexMatcher::paint_loop(re, rule.group, text, QRegularExpression::NoMatchOption,
+                                 [&](qsizetype start, qsizetype length) {
+                                     if (start >= 0 && start < text.size())
+                                         fill(out.data(), start,
+                                              std::min(start + length, text.size()), rule.format);
+                                 });
     }
 }
 
 namespace {
 
+// The last lone surrogate of the text, or -1.
+qsizetype last_lone_surrogate(const QString &text) {
+    qsizetype last = -1;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            last = i;
+    }
+    return last;
+}
+
 // delimiter.match(text, offset).capturedStart() for the delimiter """, with Qt's handling of
 // offsets: beyond the end, negative beyond the start, or inside a surrogate pair, nothing matches;
-// a negative offset counts from the end.
-qsizetype find_delimiter(const QString &text, qsizetype offset) {
+// a negative offset counts from the end. Nor does anything match where a lone surrogate follows
+// the offset (at `lone` or before it): Qt refuses such a subject.
+qsizetype find_delimiter(const QString &text, qsizetype offset, qsizetype lone) {
     if (offset < 0)
         offset += text.size();
-    if (offset < 0 || offset > text.size())
+    if (offset < 0 || offset > text.size() || offset <= lone)
         return -1;
     if (offset > 0 && offset < text.size() && text.at(offset).isLowSurrogate())
         return -1;
@@ -651,14 +726,17 @@ qsizetype find_delimiter(const QString &text, qsizetype offset) {
 
 } // namespace
 
-TripleQuoteResult paint_triple_quotes(const QString &text, int previous_state,
-                                      const TripleQuotePass &pass, FormatMap &out) {
+TripleQuoteResult paint_triple_quotes(const QString &text, qsizetype text_length,
+                                      int previous_state, const TripleQuotePass &pass,
+                                      FormatMap &out) {
     TripleQuoteResult result;
     const qsizetype size = text.size();
+    const auto block = qsizetype(out.size());
+    const qsizetype lone = last_lone_surrogate(text);
     qsizetype start = 0;
     qsizetype add = 0;
     if (previous_state != pass.in_state) {
-        start = find_delimiter(text, 0);
+        start = find_delimiter(text, 0, lone);
         add = start >= 0 ? 3 : 0;
     }
     // Each step's outcome depends on `start` and `add` alone, so a step seen twice means the
@@ -670,7 +748,7 @@ TripleQuoteResult paint_triple_quotes(const QString &text, int previous_state,
             result.finished = false;
             break;
         }
-        const qsizetype close = find_delimiter(text, start + add);
+        const qsizetype close = find_delimiter(text, start + add, lone);
         const qsizetype end = close >= 0 ? close + 3 : -1;
         qsizetype length;
         if (end >= add) {
@@ -678,25 +756,14 @@ TripleQuoteResult paint_triple_quotes(const QString &text, int previous_state,
             result.state = 0;
         } else {
             result.state = pass.in_state;
-            length = size - start + add;
+            length = text_length - start + add;
         }
-        if (start < size && length > 0)
-            fill(out.data(), start, std::min(start + length, size), pass.format);
-        start = find_delimiter(text, start + length);
+        if (start < block && length > 0)
+            fill(out.data(), start, std::min(start + length, block), pass.format);
+        start = find_delimiter(text, start + length, lone);
         add = start >= 0 ? 3 : 0;
     }
     return result;
-}
-
-bool has_lone_surrogate(QStringView text) {
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
-            ++i;
-        else if (c.isSurrogate())
-            return true;
-    }
-    return false;
 }
 
 } // namespace shared_ui::highlight

@@ -10,7 +10,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringView>
 
 #include <cstdint>
 #include <memory>
@@ -36,8 +35,9 @@ class RuleTable {
     RuleTable(const RuleTable &) = delete;
     RuleTable &operator=(const RuleTable &) = delete;
 
-    // Resizes `out` to the text's length and fills it as the rule loop would colour the block.
-    // `out` keeps its capacity between calls, so a reused map allocates nothing.
+    // Resizes `out` to the text's length and fills it as the rule loop would colour the block
+    // (nothing at all for a text with a lone surrogate, which Qt refuses to search). `out` keeps
+    // its capacity between calls, so a reused map allocates nothing.
     void paint(const QString &text, FormatMap &out) const;
 
     // How many rules had to stay general regular expressions (for tests and benchmarks).
@@ -53,8 +53,9 @@ void paint_reference(const std::vector<Rule> &rules, const QString &text, Format
 
 // The multi-line string pass that follows the rules in the Python highlighter: a string opened by
 // a triple double quote runs on to its closing triple quote, over block ends, carried by the block
-// state. It colours each string through its closing delimiter (end - start), or to the block end
-// when the string stays open, and looks for a string's closing delimiter after that string's own
+// state. It colours each string through its closing delimiter (end - start), or, when the string
+// stays open, for the length of the block text as the loop measures it (`text_length`, in UTF-16
+// units) from its start, and looks for a string's closing delimiter after that string's own
 // opening delimiter, also for the later strings of a block that began inside one.
 struct TripleQuotePass {
     int in_state = 1;
@@ -66,12 +67,12 @@ struct TripleQuoteResult {
     bool finished = true; // false: the literal pass would never end (it keeps revisiting a start)
 };
 
-// Paints into `out`, which must already hold the rule colouring of `text`.
-TripleQuoteResult paint_triple_quotes(const QString &text, int previous_state,
-                                      const TripleQuotePass &pass, FormatMap &out);
-
-// True when the text holds a lone surrogate: Qt's regular expressions refuse such a subject, so
-// no rule matches it, which the fast table does not model; callers take the literal path instead.
-bool has_lone_surrogate(QStringView text);
+// Paints into `out`, which must already hold the rule colouring of `text` and be as long as the
+// block being highlighted (nothing beyond it is coloured). A block that starts with a byte order
+// mark is one unit longer than `text`, and so is `text_length`: PyQt drops the mark when it hands
+// the block's text to a regular expression, but the loop measures the text itself.
+TripleQuoteResult paint_triple_quotes(const QString &text, qsizetype text_length,
+                                      int previous_state, const TripleQuotePass &pass,
+                                      FormatMap &out);
 
 } // namespace shared_ui::highlight

@@ -94,6 +94,21 @@ std::tuple<py::object, py::object, py::object> unpack3(py::handle item) {
     return {values[0], values[1], values[2]};
 }
 
+long qt_length(py::handle text) {
+    if (!PyUnicode_Check(text.ptr()))
+        return static_cast<long>(py::len(text));
+    const Py_ssize_t length = PyUnicode_GET_LENGTH(text.ptr());
+    Py_ssize_t units = length;
+    if (PyUnicode_MAX_CHAR_VALUE(text.ptr()) > 0xFFFF) {
+        const int kind = PyUnicode_KIND(text.ptr());
+        const void *data = PyUnicode_DATA(text.ptr());
+        for (Py_ssize_t i = 0; i < length; ++i)
+            if (PyUnicode_READ(kind, data, i) > 0xFFFF)
+                ++units;
+    }
+    return static_cast<long>(units);
+}
+
 bool single_line_pass(py::handle self, py::handle text) {
     if (!truth(text))
         return false;

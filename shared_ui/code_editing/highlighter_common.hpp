@@ -71,6 +71,10 @@ py::list compile_rules(const py::list &raw_rules);
 // Unpacks a 3-item iterable the way `a, b, c = item` does.
 std::tuple<py::object, py::object, py::object> unpack3(py::handle item);
 
+// Length of `text` as Qt counts it (UTF-16 code units), which is what setFormat's positions and
+// the regular expressions' offsets are measured in.
+long qt_length(py::handle text);
+
 // The single-line pass every highlighter runs: nothing for an empty block; otherwise every rule
 // of self.rules in order, each match's group coloured with self.setFormat, then block state 0.
 // Returns false when the block was empty (and left alone).

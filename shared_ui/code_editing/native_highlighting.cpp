@@ -1,10 +1,12 @@
 #include "code_editing/native_highlighting.hpp"
 
 #include "code_editing/highlight_engine.hpp"
+#include "code_editing/highlighter_common.hpp"
 #include "frame/module_globals.hpp"
 
 #include <QRegularExpression>
 #include <QSyntaxHighlighter>
+#include <QTextBlock>
 #include <QTextCharFormat>
 
 #include <array>
@@ -26,6 +28,7 @@ using highlight::Rule;
 using highlight::RuleTable;
 
 struct HighlighterAccess : QSyntaxHighlighter {
+    using QSyntaxHighlighter::currentBlock;
     using QSyntaxHighlighter::previousBlockState;
     using QSyntaxHighlighter::setCurrentBlockState;
     using QSyntaxHighlighter::setFormat;
@@ -33,9 +36,11 @@ struct HighlighterAccess : QSyntaxHighlighter {
 using SetFormat = void (QSyntaxHighlighter::*)(int, int, const QTextCharFormat &);
 using SetBlockState = void (QSyntaxHighlighter::*)(int);
 using GetBlockState = int (QSyntaxHighlighter::*)() const;
+using GetBlock = QTextBlock (QSyntaxHighlighter::*)() const;
 const SetFormat set_format = &HighlighterAccess::setFormat;
 const SetBlockState set_current_block_state = &HighlighterAccess::setCurrentBlockState;
 const GetBlockState previous_block_state = &HighlighterAccess::previousBlockState;
+const GetBlock current_block = &HighlighterAccess::currentBlock;
 
 // The methods whose replacement by a subclass or an instance sends highlightBlock down the
 // surface loop; the last one only matters to the Python highlighter.
@@ -314,31 +319,21 @@ bool unchanged(py::handle self, const State &state, HighlighterKind kind) {
     return !PyErr_Occurred();
 }
 
-// The text as Qt sees it. False for text holding a surrogate code point: Qt's regular expressions
-// refuse a subject that is not valid UTF-16, which the engine does not model.
-bool to_qstring(PyObject *text, QString &out) {
+// The text as the loop's regular expressions see it. PyQt hands a str to Qt as
+// QString::fromLatin1, fromUtf16 or fromUcs4, by the width of the str's widest character, and
+// the last two read a leading byte order mark as one: fromUtf16 drops a leading U+FEFF, and drops
+// a leading U+FFFE and swaps the bytes of every unit after it; fromUcs4 drops a leading U+FEFF
+// only. Nothing else changes, and lone surrogates pass through (the engine models them).
+QString as_regex_subject(PyObject *text) {
     const Py_ssize_t size = PyUnicode_GET_LENGTH(text);
     const void *data = PyUnicode_DATA(text);
     switch (PyUnicode_KIND(text)) {
     case PyUnicode_1BYTE_KIND:
-        out = QString::fromLatin1(static_cast<const char *>(data), size);
-        return true;
-    case PyUnicode_2BYTE_KIND: {
-        const auto *units = static_cast<const char16_t *>(data);
-        for (Py_ssize_t i = 0; i < size; ++i)
-            if (QChar::isSurrogate(units[i]))
-                return false;
-        out = QString(reinterpret_cast<const QChar *>(units), size);
-        return true;
-    }
-    default: {
-        const auto *points = static_cast<const char32_t *>(data);
-        for (Py_ssize_t i = 0; i < size; ++i)
-            if (QChar::isSurrogate(points[i]))
-                return false;
-        out = QString::fromUcs4(points, size);
-        return true;
-    }
+        return QString::fromLatin1(static_cast<const char *>(data), size);
+    case PyUnicode_2BYTE_KIND:
+        return QString::fromUtf16(static_cast<const char16_t *>(data), size);
+    default:
+        return QString::fromUcs4(static_cast<const char32_t *>(data), size);
     }
 }
 
@@ -387,18 +382,21 @@ bool highlight_block_native(py::handle self, py::handle text, HighlighterKind ki
             throw py::error_already_set();
         return false;
     }
-    QString qtext;
-    if (!to_qstring(text.ptr(), qtext))
-        return false;
+    const QString qtext = as_regex_subject(text.ptr());
 
     auto *highlighter = unwrap<QSyntaxHighlighter>(self.ptr());
     static FormatMap *map = new FormatMap();
     state.table->paint(qtext, *map);
+    // setFormat colours only the block being highlighted (none outside a rehighlight), measured
+    // in the document, not in qtext: a block that starts with a byte order mark is a unit longer.
+    const QTextBlock block = (highlighter->*current_block)();
+    map->resize(block.isValid() ? size_t(block.length() - 1) : 0, kNoFormat);
     int block_state = 0;
     if (state.triple_quotes)
-        block_state = highlight::paint_triple_quotes(qtext, (highlighter->*previous_block_state)(),
-                                                     state.pass, *map)
-                          .state;
+        block_state =
+            highlight::paint_triple_quotes(qtext, qt_length(text),
+                                           (highlighter->*previous_block_state)(), state.pass, *map)
+                .state;
 
     const FormatId *ids = map->data();
     const qsizetype size = qsizetype(map->size());

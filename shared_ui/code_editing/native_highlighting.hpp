@@ -20,7 +20,7 @@ void prepare_native_highlighting(py::handle self, HighlighterKind kind);
 // Highlights the block natively and returns true, or returns false without doing anything when
 // the surface loop must run: a subclass or the instance overrides setFormat,
 // setCurrentBlockState, previousBlockState, currentBlockState (or match_multiline), `rules` or
-// `tri_double` is no longer what __init__ built, or the text is not one the engine models.
+// `tri_double` is no longer what __init__ built, or the text is not a non-empty str.
 bool highlight_block_native(py::handle self, py::handle text, HighlighterKind kind);
 
 } // namespace shared_ui

@@ -88,23 +88,6 @@ void init(py::object self, py::object document, py::object highlight_triple_stri
     prepare_native_highlighting(self, HighlighterKind::Python);
 }
 
-// Length of `text` as Qt counts it (UTF-16 code units), which is what setFormat's positions and
-// the regular expressions' offsets are measured in.
-long qt_length(py::handle text) {
-    if (!PyUnicode_Check(text.ptr()))
-        return static_cast<long>(py::len(text));
-    const Py_ssize_t length = PyUnicode_GET_LENGTH(text.ptr());
-    Py_ssize_t units = length;
-    if (PyUnicode_MAX_CHAR_VALUE(text.ptr()) > 0xFFFF) {
-        const int kind = PyUnicode_KIND(text.ptr());
-        const void *data = PyUnicode_DATA(text.ptr());
-        for (Py_ssize_t i = 0; i < length; ++i)
-            if (PyUnicode_READ(kind, data, i) > 0xFFFF)
-                ++units;
-    }
-    return static_cast<long>(units);
-}
-
 py::object match_multiline(py::object self, py::object text, py::object delimiter,
                            py::object in_state, py::object style) {
     long start = 0;
