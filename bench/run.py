@@ -253,7 +253,7 @@ def cases(lines):
         return make
 
     return [
-        ("Python", corpus_text("python", "*.py", lines), shared_ui.VLMPythonHighlighter,
+        ("Python", corpus_text("python", "*.py.txt", lines), shared_ui.VLMPythonHighlighter,
          lambda d: PythonRuleLoop(d, py_rules, tri),
          lambda: shared_ui.VLMCodeTextEdit(None),
          plain_editor(lambda d: PythonRuleLoop(d, py_rules, tri))),

@@ -26,7 +26,7 @@ def with_invalid_names(variant):
 # --- real files --------------------------------------------------------------------------------
 
 @pytest.mark.parametrize("path, cls", [
-    *((p, VLMPythonHighlighter) for p in sorted((CORPUS / "python").glob("*.py"))),
+    *((p, VLMPythonHighlighter) for p in sorted((CORPUS / "python").glob("*.py.txt"))),
     *((p, VLMSQLHighlighter) for p in sorted((CORPUS / "sql").glob("*.sql"))),
 ], ids=lambda v: v.name if isinstance(v, Path) else v.__name__)
 def test_corpus_files(path, cls, palette):
