@@ -183,7 +183,7 @@ def test_colours(palette, cls, args, line, expected):
     ('a = """x\n""" c """ d """\ne', ". o SSSS\nSSSSSSSSSSSSSSS\n.", [1, 0, 0]),
     # Characters outside the BMP count two UTF-16 units, in an open string too.
     ('x = """\n\U00010000', ". o SSS\nSS", [1, 1]),
-    ('"""😀"""😀"""\n😀\n"""', "SSSSSSSS  SSS\nSS\nSSS", [1, 1, 0]),
+    ('😀"""😀"""😀"""\n😀\n"""', "  SSSSSSSS  SSS\nSS\nSSS", [1, 1, 0]),
     ('a = """one""" + """two\n' + "😀" * 7 + ' """ x """ y', ". o SSSSSSSSS o SSSSSS\n"
      + "S" * 26, [1, 1]),
     # PyQt drops a leading byte order mark before the text reaches the regular expressions, but
