@@ -1,4 +1,4 @@
-"""WidgetAnimator, VLMDialog and FontHelper, and PickAnyValueDialog."""
+# WidgetAnimator, VLMDialog and FontHelper, and PickAnyValueDialog.
 import sys
 import types
 

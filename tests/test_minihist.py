@@ -1,5 +1,5 @@
-"""MiniHist and its chart view: how they are built, what the two statistics updates show, and the
-tool tip and click of the bar under the pointer."""
+# MiniHist and its chart view: how they are built, what the two statistics updates show, and the
+# tool tip and click of the bar under the pointer.
 import pytest
 from PyQt6 import sip
 from PyQt6.QtCharts import QBarSeries, QChart, QHorizontalBarSeries
@@ -137,9 +137,9 @@ def test_update_chart_replaces_the_one_series(qtbot, monkeypatch, values, series
 
 # --- strip ----------------------------------------------------------------------------------
 
-def test_new_strip_layout(strip):
-    assert not strip.isVisible() and QWidget.isVisible(strip)
-    assert strip.view_mode is SAMPLING
+def test_new_strip_layout(qtbot):
+    strip = MiniHist(None)
+    qtbot.addWidget(strip)
     labels = [name for pair in SLOTS for name in pair]
     assert list(vars(strip)) == ["visible_state", "horizontalLayout", "gridLayoutLeft", *labels[:6],
                                  "mini_hist_chart_view", "gridLayoutRight", *labels[6:],
@@ -159,9 +159,11 @@ def test_new_strip_layout(strip):
             assert grid.getItemPosition(index) == (slot % 3, column, 1, 1)
             right = column == 1 and slot < 3
             assert grid.itemAt(index).alignment() == Qt.AlignmentFlag(right and Qt.AlignmentFlag.AlignRight)
+    # The view's own sizes count before Qt first resizes it to its chart's.
     view = strip.mini_hist_chart_view
-    assert (view.minimumWidth(), view.maximumWidth()) == (AppDef.M_HIST_MIN_WIDTH, AppDef.M_HIST_MAX_WIDTH)
-    assert view.height() == AppDef.M_HIST_MIN_MAX_HEIGHT
+    assert (view.minimumSize(), view.maximumSize()) == (
+        QSize(AppDef.M_HIST_MIN_WIDTH, AppDef.M_HIST_MIN_MAX_HEIGHT),
+        QSize(AppDef.M_HIST_MAX_WIDTH, AppDef.M_HIST_MIN_MAX_HEIGHT))
     assert view.sizePolicy().horizontalPolicy() == EXPANDING
     assert view.renderHints() & view.renderHints().Antialiasing
 
@@ -177,12 +179,12 @@ EDGES = [float(e) for e in range(0, 110, 10)]
     (75.0, ["Min", "25%", "50%", "75%", "Avg", "Max"]),
 ])
 def test_column_stats_place_avg_among_the_quartiles(strip, avg, order):
+    assert not strip.isVisible() and QWidget.isVisible(strip) and strip.view_mode is SAMPLING
     strip.update_column_stats([1, 2, 3, 4, 5, 6, 7, 8, 9, 10], EDGES, 55, 0, 25.0, 50.0, 75.0, 100, avg)
     values = {"Min": "0", "25%": SHORT(25.0), "50%": SHORT(50.0), "75%": SHORT(75.0),
               "Max": "100", "Avg": SHORT(avg)}
     assert slots(strip) == [(caption, values[caption]) for caption in order]
     assert strip.isVisible() and strip.view_mode is COLUMN
-    assert strip.maximumWidth() == AppDef.M_HIST_WITH_LABELS_MAX_WIDTH
 
 
 # Values only at both ends keep the two end buckets; all in the sixth bucket, only that one.
@@ -223,6 +225,8 @@ def test_narrow_width_is_wide_over_one_and_a_quarter_truncated(strip, monkeypatc
     assert strip.maximumSize() == QSize(narrow, AppDef.M_HIST_MIN_MAX_HEIGHT)
     strip.update_ws_sampling_stats(5, 5, 5)
     assert strip.maximumWidth() == narrow
+    strip.update_column_stats([1, 1, 1], [0, 1, 2, 3], 3, 0, 0, 1, 1, 2, 1)
+    assert strip.maximumWidth() == wide
 
 
 # A failed update leaves the labels and the width as they were; the chart may have changed by

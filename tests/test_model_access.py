@@ -1,4 +1,4 @@
-"""ModelSelectionState and the two loaders that fetch from the host's clients on a worker thread."""
+# ModelSelectionState and the two loaders that fetch from the host's clients on a worker thread.
 import threading
 from types import SimpleNamespace
 

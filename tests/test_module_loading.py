@@ -1,7 +1,6 @@
-"""How the module loads: once per process, and not at all beside a host or a Qt it cannot use.
-
-Most cases need an interpreter of their own, because a module can be loaded only once per process.
-"""
+# How the module loads: once per process, and not at all beside a host or a Qt it cannot use.
+#
+# Most cases need an interpreter of their own, because a module can be loaded only once per process.
 import ctypes
 import fnmatch
 import importlib.metadata

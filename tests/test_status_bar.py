@@ -1,4 +1,4 @@
-"""VLMStatusBar and its floating label: where a message shows, and when it goes."""
+# VLMStatusBar and its floating label: where a message shows, and when it goes.
 import datetime as real_datetime
 from types import SimpleNamespace
 

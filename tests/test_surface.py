@@ -1,9 +1,10 @@
-"""The module as the host sees it: the names it imports and the classes it defines, in order, with
-their bases, class attributes and every method's kind and signature."""
+# The module as the host sees it: the names it imports and the classes it defines, in order, with
+# their bases, class attributes and every method's kind and signature.
 import importlib
 import inspect
 import re
 
+import pytest
 from velmora.app_conf import app_conf_glbl
 from velmora.app_state import app_state_glbl
 from velmora.icon_manager import icons_glbl
@@ -176,3 +177,10 @@ def test_highlighter_bodies_define_format_text_before_their_lists():
         keys = list(vars(getattr(shared_ui, name)))
         order = [keys.index(key) for key in ["format_text", *lists, "__init__"]]
         assert order == sorted(order), name
+
+
+# Methods look the module's names up when they run, as Python functions do.
+def test_a_name_gone_from_the_module_fails_as_it_would_in_python(monkeypatch):
+    monkeypatch.delattr(shared_ui, "ModelHostUrlResolver")
+    with pytest.raises(NameError, match="^name 'ModelHostUrlResolver' is not defined$"):
+        shared_ui.ModelSelectionState(region=None)

@@ -1,4 +1,4 @@
-"""The small value types: the two integer enumerations, SaveMode.from_value and TabNameHelper."""
+# The small value types: the two integer enumerations, SaveMode.from_value and TabNameHelper.
 import pytest
 
 from shared_ui import MiniHistViewMode, SaveMode, TabNameHelper
