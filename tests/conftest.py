@@ -1,4 +1,5 @@
 import importlib.util
+import logging
 import os
 import subprocess
 import sys
@@ -72,3 +73,22 @@ def palette(request, dark_mode):
     """Runs the test in the light and in the dark palette; gives which (True: dark)."""
     dark_mode(request.param)
     return request.param
+
+
+@pytest.fixture
+def logged(caplog):
+    """Every record logged from here on, as (level, message, exception type) each."""
+    caplog.set_level(logging.DEBUG)
+    return lambda: [(r.levelname, r.getMessage(), r.exc_info and r.exc_info[0])
+                    for r in caplog.records]
+
+
+@pytest.fixture
+def page(qtbot):
+    """A shown top-level widget to put widgets on."""
+    from PyQt6.QtWidgets import QWidget
+
+    page = QWidget()
+    qtbot.addWidget(page)
+    page.show()
+    return page

@@ -1,4 +1,4 @@
-import logging
+# WidgetAnimator, VLMDialog and FontHelper, and PickAnyValueDialog.
 import sys
 import types
 
@@ -6,10 +6,8 @@ import pytest
 from PyQt6 import sip
 from PyQt6.QtCore import QPoint, Qt
 from PyQt6.QtGui import QFont
-from PyQt6.QtWidgets import (QComboBox, QDialogButtonBox, QGroupBox, QLabel, QLineEdit,
-                             QWidget)
+from PyQt6.QtWidgets import QComboBox, QDialogButtonBox, QGroupBox, QLabel, QLineEdit, QListWidget
 
-import shared_ui
 from shared_ui import FontHelper, PickAnyValueDialog, VLMDialog, WidgetAnimator
 
 BLUE = "color: blue; font-weight: bold;"
@@ -19,20 +17,11 @@ ORANGE = "color: orange; font-weight: bold;"
 class RecordingAnimator(WidgetAnimator):
     """Counts restores, so tests wait for the restore itself rather than for a time."""
 
-    def __init__(self):
-        self.restores = 0
+    restores = 0
 
     def reset_style_sheet(self, widget, original_style_sheet=""):
         super().reset_style_sheet(widget, original_style_sheet)
         self.restores += 1
-
-
-@pytest.fixture
-def page(qtbot):
-    page = QWidget()
-    qtbot.addWidget(page)
-    page.show()
-    return page
 
 
 def shown(widget):
@@ -40,14 +29,16 @@ def shown(widget):
     return widget
 
 
+# The highlight joins the widget's last rule block, or follows its plain declarations; a group
+# box is highlighted by its name, so the highlight does not cascade to what it holds.
 @pytest.mark.parametrize("make, sheet, dark, expected", [
     (QLabel, "", False, BLUE),
     (QLabel, "color: red;", False, "color: red;" + BLUE),
     (QLabel, "QLabel { color: red; }", False, "QLabel { color: red;  " + BLUE + " }"),
-    (QLineEdit, "QLineEdit { a: b; } QLineEdit:focus { c: d; }", True,
-     "QLineEdit { a: b; } QLineEdit:focus { c: d;  " + ORANGE + " }"),
+    (QLineEdit, "QLineEdit { color: red; } QLineEdit:focus { margin: 1px; }", True,
+     "QLineEdit { color: red; } QLineEdit:focus { margin: 1px;  " + ORANGE + " }"),
     (QGroupBox, "", False, "QGroupBox#box1{" + BLUE + "}"),
-    (QGroupBox, "x: y;", False, "x: y;QGroupBox#box1{" + BLUE + "}"),
+    (QGroupBox, "margin: 1px;", False, "margin: 1px;QGroupBox#box1{" + BLUE + "}"),
 ])
 def test_highlight_merges_into_the_widget_style_sheet_and_restores_it(
         qtbot, page, dark_mode, make, sheet, dark, expected):
@@ -83,17 +74,15 @@ def cpp_created_button(page):
     (lambda page: shown(QLabel(page)), lambda label: label.hide()),
     (lambda page: shown(QLabel(page)), sip.delete),
     (cpp_created_button, lambda button: sip.delete(button.parent())),
-])
-def test_restore_spares_hidden_and_deleted_widgets(qtbot, caplog, page, make, spoil):
-    caplog.set_level(logging.DEBUG)
+], ids=["hidden", "deleted", "deleted-by-qt"])
+def test_restore_spares_hidden_and_deleted_widgets(qtbot, logged, page, make, spoil):
     widget = make(page)
     animator = RecordingAnimator()
     animator.highlight_widget(widget, 0)
     spoil(widget)
     qtbot.waitUntil(lambda: animator.restores == 1)
-    assert caplog.records == []
-    if not sip.isdeleted(widget):
-        assert widget.styleSheet() == BLUE
+    assert logged() == []
+    assert sip.isdeleted(widget) or widget.styleSheet() == BLUE
 
 
 class Broken(QLabel):
@@ -102,16 +91,14 @@ class Broken(QLabel):
 
 
 @pytest.mark.parametrize("call", [
-    lambda animator, page: animator.set_animation_to_widget(object(), "a: b;"),
+    lambda animator, page: animator.set_animation_to_widget(object(), "color: red;"),
     lambda animator, page: animator.highlight_widget(Broken(page)),
-    lambda animator, page: animator.reset_style_sheet(shown(Broken(page)), "a: b;"),
+    lambda animator, page: animator.reset_style_sheet(shown(Broken(page)), "color: red;"),
 ])
-def test_animator_failures_are_logged_at_debug(caplog, page, call):
-    caplog.set_level(logging.DEBUG)
+def test_animator_failures_are_logged_at_debug(logged, page, call):
     assert call(WidgetAnimator(), page) is None
-    [record] = caplog.records
-    assert (record.levelname, record.getMessage()) == ("DEBUG", "Could not change stylesheet")
-    assert record.exc_info is not None
+    [(level, message, error)] = logged()
+    assert (level, message) == ("DEBUG", "Could not change stylesheet") and error is not None
 
 
 def test_dark_mode_read_errors_reach_the_caller(monkeypatch, page):
@@ -139,46 +126,6 @@ def test_dialog_highlights_and_fixes_dark_mode(dialog, page, dark_mode, dark, hi
     assert (label.styleSheet(), combo.styleSheet()) == (highlight, combo_sheet)
 
 
-@pytest.mark.parametrize("kwargs, check", [
-    ({"increment_size": 2}, lambda f: f.pointSize() == 11),
-    ({"increment_size": 2, "decrement_size": 1}, lambda f: f.pointSize() == 10),
-    ({"weight": QFont.Weight.Light, "is_bold": True}, lambda f: f.bold()),
-    ({"weight": QFont.Weight.Light}, lambda f: f.weight() == QFont.Weight.Light),
-    ({"is_bold": False}, lambda f: f.weight() == QFont.Weight.Normal),
-    ({"is_italic": True, "family": "Courier New"},
-     lambda f: f.italic() and f.family() == "Courier New"),
-    ({}, lambda f: f == QFont("Sans", 9, QFont.Weight.DemiBold)),
-])
-def test_change_font_size(page, kwargs, check):
-    label = QLabel(page)
-    label.setFont(QFont("Sans", 9, QFont.Weight.DemiBold))
-    assert FontHelper.change_font_size(label, **kwargs) is None
-    assert check(label.font())
-
-
-def test_dialog_font_change_delegates_by_keyword(monkeypatch):
-    calls = []
-    fake = types.SimpleNamespace(change_font_size=lambda **kwargs: calls.append(kwargs))
-    monkeypatch.setattr(shared_ui, "FontHelper", fake)
-    VLMDialog.change_font_size("w", 1, is_italic=False)
-    assert calls == [dict(widget="w", increment_size=1, decrement_size=None, is_bold=None,
-                          family=None, weight=None, is_italic=False)]
-
-
-def test_font_failure_warns_through_a_fresh_logger(monkeypatch, caplog, page):
-    label = QLabel(page)
-    before = label.font()
-    asked = []
-    monkeypatch.setattr(shared_ui, "get_logger",
-                        lambda log: asked.append(log) or logging.getLogger("fresh"))
-    FontHelper.change_font_size(label, increment_size=1, family=12)
-    assert asked == [shared_ui.Log.APP] and label.font() == before
-    [record] = caplog.records
-    assert (record.name, record.levelname, record.getMessage()) == (
-        "fresh", "WARNING", "Could not change font")
-    assert record.exc_info[0] is TypeError
-
-
 class Raising:
     def __getattr__(self, name):
         raise KeyError(name)
@@ -192,46 +139,60 @@ class Raising:
     ("app_state", lambda d, w: d.fix_dark_mode(QComboBox(d)),
      "Could not change stylesheet for dark mode"),
 ])
-def test_dialog_failures_are_logged_as_errors(caplog, dialog, break_it, call, message):
+def test_dialog_failures_are_logged_as_errors(logged, dialog, break_it, call, message):
     widget = QLabel(dialog)
     widget.setObjectName("okButton")
     setattr(dialog, break_it, Raising())
     assert call(dialog, widget) is None
-    [record] = caplog.records
-    assert (record.levelname, record.getMessage()) == ("ERROR", message)
-    assert record.exc_info[0] is KeyError
+    assert logged() == [("ERROR", message, KeyError)]
+
+
+# A failing step (a family that is no text) leaves the font as it was and warns.
+@pytest.mark.parametrize("helper", [FontHelper, VLMDialog])
+@pytest.mark.parametrize("kwargs, check", [
+    ({"increment_size": 2}, lambda f: f.pointSize() == 11),
+    ({"increment_size": 2, "decrement_size": 1}, lambda f: f.pointSize() == 10),
+    ({"weight": QFont.Weight.Light, "is_bold": True}, lambda f: f.bold()),
+    ({"weight": QFont.Weight.Light}, lambda f: f.weight() == QFont.Weight.Light),
+    ({"is_bold": False}, lambda f: f.weight() == QFont.Weight.Normal),
+    ({"is_italic": True, "family": "Courier New"},
+     lambda f: f.italic() and f.family() == "Courier New"),
+    ({}, lambda f: f == QFont("Sans", 9, QFont.Weight.DemiBold)),
+    ({"increment_size": 1, "family": 12}, lambda f: f == QFont("Sans", 9, QFont.Weight.DemiBold)),
+])
+def test_change_font_size(page, logged, helper, kwargs, check):
+    label = QLabel(page)
+    label.setFont(QFont("Sans", 9, QFont.Weight.DemiBold))
+    assert helper.change_font_size(label, **kwargs) is None
+    assert check(label.font())
+    failed = kwargs.get("family") == 12
+    assert logged() == [("WARNING", "Could not change font", TypeError)] * failed
 
 
 @pytest.mark.parametrize("title, expected", [(None, "Pick values"), ("", "Pick values"),
                                              ("Columns", "Columns")])
-def test_pick_values_dialog_items_and_title(qtbot, page, title, expected):
-    dialog = PickAnyValueDialog(page, ["a", "b", "a"], title)
-    qtbot.addWidget(dialog)
-    assert dialog.windowTitle() == expected and dialog.parent is page
-    items = [dialog.ui.listWidget.item(i) for i in range(dialog.ui.listWidget.count())]
-    assert [item.text() for item in items] == ["a", "b", "a"]
-    assert {item.flags() for item in items} == {
-        Qt.ItemFlag.ItemIsSelectable | Qt.ItemFlag.ItemIsUserCheckable | Qt.ItemFlag.ItemIsEnabled}
-
-
-def test_selection_comes_back_in_row_order(qtbot, page):
-    dialog = PickAnyValueDialog(page, text_list=["a", "b", "c"])
+def test_pick_values_dialog_ticks_in_row_order(qtbot, page, title, expected):
+    dialog = PickAnyValueDialog(page, text_list=["b", "a", "b", "c"], title=title)
     qtbot.addWidget(dialog)
     dialog.show()
+    assert dialog.windowTitle() == expected and dialog.parent is page
     widget = dialog.ui.listWidget
-    for row in (2, 0, 1):
+    items = [widget.item(i) for i in range(widget.count())]
+    assert [item.text() for item in items] == ["b", "a", "b", "c"]
+    assert {item.flags() for item in items} == {
+        Qt.ItemFlag.ItemIsSelectable | Qt.ItemFlag.ItemIsUserCheckable | Qt.ItemFlag.ItemIsEnabled}
+    for row in (3, 0, 1):
         rect = widget.visualItemRect(widget.item(row))
         # The check box sits at the item's left edge.
         qtbot.mouseClick(widget.viewport(), Qt.MouseButton.LeftButton,
                          pos=QPoint(rect.left() + 10, rect.center().y()))
     widget.item(1).setCheckState(Qt.CheckState.PartiallyChecked)
-    assert dialog.get_selected_items() == ["a", "c"]
+    assert dialog.get_selected_items() == ["b", "c"]
 
 
 def test_the_form_is_imported_when_a_dialog_is_built(qtbot, monkeypatch, page):
     class Form:
         def setupUi(self, dialog):
-            from PyQt6.QtWidgets import QListWidget
             self.listWidget = QListWidget(dialog)
             self.listWidget.addItem("left by the form")
 

@@ -1,4 +1,4 @@
-"""The guide in docs/: its examples run as they stand, it covers every class, its links resolve."""
+# The guide in docs/: its examples run as they stand, it covers every class, its links resolve.
 import re
 
 import pytest

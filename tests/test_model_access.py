@@ -1,4 +1,4 @@
-import logging
+# ModelSelectionState and the two loaders that fetch from the host's clients on a worker thread.
 import threading
 from types import SimpleNamespace
 
@@ -55,10 +55,6 @@ def run(qtbot, loader):
     return loader
 
 
-def debug_lines(caplog):
-    return [r.getMessage() for r in caplog.records if r.levelno == logging.DEBUG]
-
-
 def test_token_reads_as_empty_text_until_set():
     state = ModelSelectionState(region=None)
     assert state.token == ""
@@ -67,6 +63,7 @@ def test_token_reads_as_empty_text_until_set():
         assert state.token == read
 
 
+# Resolved on every read, with the model's own prefix rather than the one the user picked.
 def test_model_url_is_resolved_on_every_read_from_the_models_own_prefix(monkeypatch):
     calls = []
 
@@ -83,42 +80,30 @@ def test_model_url_is_resolved_on_every_read_from_the_models_own_prefix(monkeypa
     expected = dict(original_host_url=HOST_URL, prefix="own-prefix", model_name="churn")
     assert calls == [((), {**expected, "version_info": None}),
                      ((), {**expected, "version_info": ModelVersionInfo("7")})]
-
-
-@pytest.mark.parametrize("region, meta", [(REGION, None), (SimpleNamespace(name="eu"), META)])
-def test_model_url_fails_on_a_missing_attribute(region, meta):
     with pytest.raises(AttributeError):
-        ModelSelectionState(region, model_meta=meta).model_url
+        ModelSelectionState(SimpleNamespace(name="eu"), model_meta=META).model_url
 
 
-def test_model_config_loader_success(qtbot, caplog, canned):
-    caplog.set_level(logging.DEBUG, logger="velmora.app")
+# A failed call stops the loader; a config without a name is logged as "?".
+@pytest.mark.parametrize("setup, calls, token, log", [
+    (lambda c: None, 2, "token-m-1", ["Model_conf name: churn"]),
+    (lambda c: setattr(c, "token_error", "denied"), 1, None, []),
+    (lambda c: setattr(c, "config_error", "down"), 2, "token-m-1", []),
+    (lambda c: c.configs.clear(), 2, "token-m-1", ["Model_conf name: ?"]),
+], ids=["loaded", "token-call-fails", "config-call-fails", "no-config"])
+def test_model_config_loader(qtbot, logged, canned, setup, calls, token, log):
+    setup(canned)
     loader = GetModelConfigThread(parent=None, region=REGION, model_meta=META,
                                   success_msg="loaded", error_msg="failed")
     assert (loader.token, loader.model_conf, loader.model_api_header_meta) == (None, None, None)
     with qtbot.waitSignal(loader.finished_with) as outcome:
         run(qtbot, loader)
-    assert outcome.args == [True, "loaded"] and loader.error is None
-    assert loader.token == "token-m-1" and loader.op_result.success
-    assert loader.model_conf is canned.configs["churn"]
-    assert loader.model_api_header_meta is canned.header_meta
-    assert debug_lines(caplog) == ["Model_conf name: churn"]
-
-
-@pytest.mark.parametrize("setup, calls, token, log", [
-    (lambda c: setattr(c, "token_error", "denied"), 1, None, []),
-    (lambda c: setattr(c, "config_error", "down"), 2, "token-m-1", []),
-    (lambda c: c.configs.clear(), 2, "token-m-1", ["Model_conf name: ?"]),
-], ids=["token-call-fails", "config-call-fails", "no-config"])
-def test_model_config_loader_stops_early_or_logs_the_missing_name(
-        qtbot, caplog, canned, setup, calls, token, log):
-    caplog.set_level(logging.DEBUG, logger="velmora.app")
-    setup(canned)
-    loader = run(qtbot, GetModelConfigThread(None, REGION, META))
+    assert outcome.args == ([True, "loaded"] if log else [False, "failed"])
     assert [c[0] for c in canned.calls] == ["get_model_token", "get_model_config"][:calls]
-    assert loader.token == token and loader.model_conf is None and loader.error is None
-    assert bool(loader.op_result.success) == bool(log)
-    assert debug_lines(caplog) == log
+    assert loader.token == token and loader.error is None
+    assert (loader.model_conf, loader.model_api_header_meta) == (
+        (canned.configs.get("churn"), canned.header_meta) if log else (None, None))
+    assert logged() == [("DEBUG", line, None) for line in log]
 
 
 def test_workflow_services_loader_failure(qtbot, canned):
@@ -152,10 +137,8 @@ def test_call_forms_and_threads(qtbot, monkeypatch, fake):
         ("get_workflow_services", (), {}),
     ]
     # Clients are made on the constructing thread and used on the worker thread.
-    threads = [c[3] for c in fake.calls]
     main = threading.get_ident()
-    assert threads[0] == threads[1] == threads[4] == main
-    assert main not in (threads[2], threads[3], threads[5])
+    assert [c[3] == main for c in fake.calls] == [True, True, False, False, True, False]
     assert (config_loader.model_api_header_meta, config_loader.model_conf) == ("hdr", "conf")
     assert services_loader.workflow_services == ["svc"]
 
@@ -165,6 +148,7 @@ TOO_MANY = "too many values to unpack (expected {})"
 GONE = ConnectionError("gone")
 
 
+# Every error leaves _run as it came: a reply that cannot be unpacked binds none of its targets.
 @pytest.mark.parametrize("loader_class, replies, error", [
     (GetModelConfigThread, {"get_model_token": ("tok",)}, ValueError(TOO_FEW.format(2, 1))),
     (GetModelConfigThread, {"get_model_token": ("tok", OK, 1)}, ValueError(TOO_MANY.format(2))),
@@ -187,20 +171,16 @@ def test_errors_propagate_out_of_run_unchanged(qtbot, fake, loader_class, replie
     assert error is not GONE or loader.error is GONE
     assert ("get_model_config" in [c[0] for c in fake.calls]) == ("get_model_config" in replies)
     if loader_class is GetModelConfigThread:
-        # A reply that cannot be unpacked binds none of its targets.
         token_reply = replies["get_model_token"]
         token_ok = isinstance(token_reply, tuple) and len(token_reply) == 2
         assert loader.op_result is (token_reply[1] if token_ok else None)
         assert loader.model_conf is None
 
 
-def test_region_of_the_wrong_type_fails_the_assertion():
+def test_region_of_the_wrong_type_fails_the_assertion_unless_optimised(monkeypatch):
     with pytest.raises(AssertionError) as info:
         GetModelConfigThread(None, SimpleNamespace(k8s_config=K8sConfig(HOST_URL)), META)
     assert info.value.args == ()
-
-
-def test_assertions_are_skipped_with_optimisation(monkeypatch):
     monkeypatch.setenv("PYTHONOPTIMIZE", "1")
     run_python("""
         from types import SimpleNamespace
@@ -212,6 +192,5 @@ def test_assertions_are_skipped_with_optimisation(monkeypatch):
         region = SimpleNamespace(k8s_config=SimpleNamespace(host_url="h"))
         loader = shared_ui.GetModelConfigThread(None, region, ModelMeta("m-1", "n", ModelPrefix("p")))
         loader._run()
-        if canned.canned.calls[-1] != ("get_model_config", "h", None, "p", "n", None):
-            raise SystemExit(f"unexpected calls: {canned.canned.calls}")
+        assert canned.canned.calls[-1] == ("get_model_config", "h", None, "p", "n", None)
     """)

@@ -1,5 +1,5 @@
+# VLMStatusBar and its floating label: where a message shows, and when it goes.
 import datetime as real_datetime
-import logging
 from types import SimpleNamespace
 
 import pytest
@@ -38,6 +38,7 @@ def bar(qtbot):
     yield bar  # while `window` keeps the bar alive
 
 
+# 28 pixels in from the window's right edge and 5 up from its bottom, in the bar's own colour.
 @pytest.mark.parametrize("size, geometry", [((1000, 700), (922, 674, 50, 21)),
                                             ((640, 480), (562, 454, 50, 21))])
 def test_floating_label_geometry_and_colour(bar, size, geometry):
@@ -74,21 +75,17 @@ def test_empty_messages_show_no_bar_and_start_no_timer(bar, show, floating):
 
 
 @pytest.mark.parametrize("break_it", ["no parent", "metrics"])
-def test_floating_failure_falls_back_to_the_bar(qtbot, caplog, break_it):
+def test_floating_failure_falls_back_to_the_bar(qtbot, logged, break_it):
     window = QMainWindow()
     qtbot.addWidget(window)
     bar = VLMStatusBar(None if break_it == "no parent" else window)
     if break_it == "metrics":
         bar.floating_status_font_metrics = None
-    caplog.set_level(logging.DEBUG)
     bar.showMessage2("hello", 200)
     assert bar.status_label.text() == "hello" and not bar.isHidden()
     assert bar.floating_status_label.text() == "" and not bar.floating_status_label.isVisible()
     assert bar.hide_status_bar_timer.isActive()
-    [record] = caplog.records
-    assert (record.levelname, record.getMessage()) == (
-        "WARNING", "Could not display floating status label")
-    assert record.exc_info[0] is AttributeError
+    assert logged() == [("WARNING", "Could not display floating status label", AttributeError)]
 
 
 def test_later_message_moves_the_deadline_and_the_timer_keeps_its_interval(bar, clock):
@@ -118,25 +115,16 @@ def test_hiding_happens_at_the_first_poll_after_the_deadline(qtbot, bar, clock):
     assert not bar.has_messages() and not bar.hide_status_bar_timer.isActive()
 
 
-def test_real_clock_hides_everything(qtbot, bar):
-    bar.showMessage("temporary", 30)
-    bar.showMessage2("in bar", 30, use_floating_label=False)
-    qtbot.waitUntil(lambda: not bar.isVisible())
-    assert not bar.has_messages()
-
-
-def test_without_app_state_messages_stay(bar):
-    bar.app_state = None
-    bar.showMessage2("stays", 10, use_floating_label=False)
+# Without the host's state a message stays; a time that is no number clears it, silently.
+@pytest.mark.parametrize("app_state, msecs, stays", [(None, 10, True), ("host", "soon", False)],
+                         ids=["no-app-state", "no-time"])
+def test_messages_without_a_deadline(bar, logged, app_state, msecs, stays):
+    if app_state is None:
+        bar.app_state = None
+    bar.showMessage2("text", msecs, use_floating_label=False)
     assert bar.time_to_hide is None and not bar.hide_status_bar_timer.isActive()
-    assert bar.status_label.text() == "stays"
-
-
-def test_timer_failure_clears_without_logging(bar, caplog):
-    caplog.set_level(logging.DEBUG)
-    bar.showMessage2("bad time", "soon", use_floating_label=False)
-    assert not bar.has_messages() and not bar.isVisible()
-    assert caplog.records == []
+    assert (bar.has_messages(), bar.isVisible(), bar.status_label.text()) == (stays, stays, stays * "text")
+    assert logged() == []
 
 
 @pytest.mark.parametrize("where", ["bar", "status_label", "floating", None])
@@ -157,8 +145,7 @@ def test_has_messages_looks_in_all_three_places(bar, where):
 def test_click_hides_the_floating_label_but_keeps_its_text(qtbot, bar):
     bar.showMessage2("click me", 1000)
     qtbot.mouseClick(bar.floating_status_label, Qt.MouseButton.LeftButton)
-    assert not bar.floating_status_label.isVisible()
-    assert bar.has_messages()
+    assert not bar.floating_status_label.isVisible() and bar.has_messages()
 
 
 @pytest.mark.parametrize("moved", [False, True])

@@ -1,5 +1,5 @@
-"""The typed stub installed with the module: it agrees with the module, documents it, accepts the
-gallery's host code and catches a host's mistakes, in mypy and in pyright."""
+# The typed stub installed with the module: it agrees with the module, documents it, accepts the
+# gallery's host code and catches a host's mistakes, in mypy and in pyright.
 import ast
 import json
 import os
