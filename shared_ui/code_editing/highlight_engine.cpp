@@ -730,6 +730,9 @@ TripleQuoteResult paint_triple_quotes(const QString &text, qsizetype text_length
                                       int previous_state, const TripleQuotePass &pass,
                                       FormatMap &out) {
     TripleQuoteResult result;
+    // Most blocks neither start inside a string nor open one: nothing to look at.
+    if (previous_state != pass.in_state && !text.contains(QStringLiteral("\"\"\"")))
+        return result;
     const qsizetype size = text.size();
     const auto block = qsizetype(out.size());
     const qsizetype lone = last_lone_surrogate(text);
