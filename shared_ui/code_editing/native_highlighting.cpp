@@ -208,7 +208,7 @@ struct State {
     py::object tri_double;
     highlight::TripleQuotePass pass;
 
-    mutable Verified verified; // see Verified
+    mutable Verified verified;            // see Verified
     bool address_field_confirmed = false; // the highlighter's, see sip_address()
 
     py::object weakref; // drops this state when the highlighter's wrapper goes
