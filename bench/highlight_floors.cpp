@@ -1,17 +1,15 @@
 // Bench-only, never installed: what any highlighter that produces the module's formats must cost,
 // so that bench/run.py can measure how close the native path comes to it.
 //
-//   state_only(document)        a C++ QSyntaxHighlighter that only sets block states: Qt's own
-//   loop; record(document)            the formats and states a highlighter left on every block;
-//   replay(document, recording) a C++ QSyntaxHighlighter that sets exactly those again: the least a
-//                               highlighter producing them can cost in C++;
-//   SipReplay(document) and bind(highlighter, recording)
-//                               the same replay in a Python class made as the module makes its
-//                               highlighters (types.new_class on QSyntaxHighlighter, highlightBlock
-//                               a pybind11 function in an instancemethod), so that Qt reaches it
-//                               through sip: the least such a highlighter can cost;
-//   first_difference(recording, document)
-//                               the first block whose formats or state differ, or -1.
+// - state_only(document): a C++ QSyntaxHighlighter that only sets block states (Qt's own loop).
+// - record(document): the formats and states a highlighter left on every block.
+// - replay(document, recording): a C++ QSyntaxHighlighter that sets exactly those again, the least
+//   a highlighter producing them can cost in C++.
+// - SipReplay(document), then bind(highlighter, recording): the same replay in a Python class made
+//   as the module makes its highlighters (types.new_class on QSyntaxHighlighter, highlightBlock a
+//   pybind11 function in an instancemethod), which Qt reaches through sip: the least such a
+//   highlighter can cost.
+// - first_difference(recording, document): the first block whose formats or state differ, or -1.
 #include <pybind11/pybind11.h>
 
 #include <QPointer>

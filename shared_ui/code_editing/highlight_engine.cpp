@@ -43,9 +43,18 @@
 namespace shared_ui::highlight {
 namespace {
 
+// Every matcher asks this of nearly every character it passes: a table is cheaper than the
+// comparisons.
+constexpr std::array<bool, 128> kWordCharacters = [] {
+    std::array<bool, 128> word{};
+    for (int c = 0; c < 128; ++c)
+        word[size_t(c)] =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    return word;
+}();
+
 bool is_word(char16_t c) {
-    return c < 128 &&
-           ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_');
+    return c < 128 && kWordCharacters[c];
 }
 bool is_digit(char16_t c) {
     return c >= '0' && c <= '9';
@@ -186,24 +195,94 @@ class WordSetMatcher : public Matcher {
     std::array<AsciiSet, kLengths> starts_;
 };
 
-// Single-character literals (`=`, `\+`, `\(`) match every occurrence of their character, so one
-// pass over the text paints all of a unit's single characters at once.
-class CharSetMatcher : public Matcher {
+// The literals of one unit, optionally with \b before and/or after them (`=`, `\+`, `<=`,
+// `\bIS NULL\b`, `\bSUM\(`, a few whole words), in one pass over the text instead of one search
+// per literal. Each literal keeps the position from which its own loop would search next: the
+// loop takes the leftmost match at or after that position and goes on from its end, so a match
+// that starts before it was passed over by that loop (a literal such as `aa` does not match
+// twice in `aaa`). At each position only the literals that start with its character are tried.
+struct ParsedLiteral {
+    std::u16string text;
+    bool boundary_before = false;
+    bool boundary_after = false;
+};
+
+class LiteralSetMatcher : public Matcher {
   public:
-    void add(char16_t c) {
-        chars_.set(c);
-        needs.set(c);
+    void add(ParsedLiteral literal) { literals_.push_back(std::move(literal)); }
+    bool empty() const { return literals_.empty(); }
+
+    // Groups the literals by their first character once all are added.
+    void seal() {
+        for (char16_t c = 0; c < 128; ++c) {
+            Slot &slot = slots_[c];
+            slot.first = std::uint16_t(order_.size());
+            for (size_t k = 0; k < literals_.size(); ++k)
+                if (literals_[k].text[0] == c)
+                    order_.push_back(std::uint16_t(k));
+            slot.count = std::uint16_t(order_.size() - slot.first);
+            if (slot.count != 0)
+                needs.set(c);
+            // One plain character matches wherever it occurs: no test, no position to keep.
+            if (slot.count == 1) {
+                const ParsedLiteral &only = literals_[order_[slot.first]];
+                slot.character_only =
+                    only.text.size() == 1 && !only.boundary_before && !only.boundary_after;
+            }
+        }
+        other_start_ = std::any_of(literals_.begin(), literals_.end(),
+                                   [](const ParsedLiteral &l) { return l.text[0] >= 128; });
+        if (other_start_)
+            needs.reset(); // rare (function names), tried at every character outside ASCII
     }
-    bool has(char16_t c) const { return c < 128 && chars_.test(c); }
-    bool empty() const { return chars_.none(); }
+
     void paint(const Text &text, FormatId format, FormatId *out) const override {
-        for (qsizetype i = 0; i < text.size; ++i)
-            if (has(text.data[i]))
+        // Where each literal's loop searches next; on the stack for the usual few literals.
+        std::array<qsizetype, 32> small;
+        std::vector<qsizetype> large(literals_.size() > small.size() ? literals_.size() : 0);
+        qsizetype *next = large.empty() ? small.data() : large.data();
+        std::fill_n(next, literals_.size(), 0);
+        for (qsizetype i = 0; i < text.size; ++i) {
+            const char16_t c = text.data[i];
+            if (c >= 128) {
+                if (other_start_)
+                    for (size_t k = 0; k < literals_.size(); ++k)
+                        if (literals_[k].text[0] == c)
+                            try_at(text, k, i, next, format, out);
+                continue;
+            }
+            const Slot slot = slots_[c];
+            if (slot.character_only)
                 out[i] = format;
+            else
+                for (std::uint16_t n = 0; n < slot.count; ++n)
+                    try_at(text, order_[slot.first + n], i, next, format, out);
+        }
     }
 
   private:
-    AsciiSet chars_;
+    void try_at(const Text &text, size_t k, qsizetype i, qsizetype *next, FormatId format,
+                FormatId *out) const {
+        const ParsedLiteral &literal = literals_[k];
+        const auto length = qsizetype(literal.text.size());
+        if (i < next[k] || i + length > text.size ||
+            std::u16string_view(text.data + i, size_t(length)) != literal.text ||
+            (literal.boundary_before && !text.boundary(i)) ||
+            (literal.boundary_after && !text.boundary(i + length)))
+            return;
+        fill(out, i, i + length, format);
+        next[k] = i + length;
+    }
+
+    struct Slot {
+        std::uint16_t first = 0; // in order_
+        std::uint16_t count = 0;
+        bool character_only = false;
+    };
+    std::vector<ParsedLiteral> literals_;
+    std::array<Slot, 128> slots_;      // the literals that start with each ASCII character
+    std::vector<std::uint16_t> order_; // literal indices, grouped by first character
+    bool other_start_ = false;
 };
 
 // A literal, optionally with \b before and/or after it (`<=`, `\bIS NULL\b`, `\bSUM\(`): the
@@ -505,12 +584,6 @@ class RegexMatcher : public Matcher {
 };
 
 // A pattern that is a literal, possibly between \b assertions: its characters, or false.
-struct ParsedLiteral {
-    std::u16string text;
-    bool boundary_before = false;
-    bool boundary_after = false;
-};
-
 bool parse_literal(const QString &pattern, ParsedLiteral &out) {
     static const std::u16string_view metachars = u".^$|?*+()[]{}";
     std::u16string_view p(reinterpret_cast<const char16_t *>(pattern.utf16()), pattern.size());
@@ -600,52 +673,61 @@ RuleTable::RuleTable(const std::vector<Rule> &rules) {
 
         auto unit = std::make_unique<Unit>();
         unit->format = FormatId(rules[first].format);
-        auto words = std::make_unique<WordSetMatcher>();
-        auto chars = std::make_unique<CharSetMatcher>();
-        bool any_word = false;
+        std::vector<ParsedLiteral> words;
         std::vector<ParsedLiteral> literals;
+        AsciiSet chars; // single characters painted wherever they occur
         for (size_t i = first; i < last; ++i) {
             const Rule &rule = rules[i];
             ParsedLiteral literal;
             if (rule.group == 0 && parse_literal(rule.pattern, literal)) {
                 const bool whole_word = std::all_of(literal.text.begin(), literal.text.end(),
                                                     [](char16_t c) { return is_word(c); });
-                if (literal.boundary_before && literal.boundary_after && whole_word) {
-                    words->add(QString::fromStdU16String(literal.text));
-                    any_word = true;
-                } else if (!literal.boundary_before && !literal.boundary_after &&
-                           literal.text.size() == 1 && literal.text[0] < 128) {
-                    chars->add(literal.text[0]);
-                } else {
+                const bool plain = !literal.boundary_before && !literal.boundary_after;
+                if (literal.boundary_before && literal.boundary_after && whole_word)
+                    words.push_back(std::move(literal));
+                else
                     literals.push_back(std::move(literal));
-                }
+                if (plain && literals.back().text.size() == 1 && literals.back().text[0] < 128)
+                    chars.set(literals.back().text[0]);
             } else if (auto shaped = shaped_matcher(rule.pattern, rule.group)) {
                 unit->matchers.push_back(std::move(shaped));
             } else {
                 unit->matchers.push_back(std::make_unique<RegexMatcher>(rule.pattern, rule.group));
             }
         }
-        for (auto &literal : literals) {
-            // A literal without assertions made only of characters the unit paints wherever they
-            // occur adds nothing to the unit's union (`==`, `<=`, `//` next to `=`, `<`, `/`).
-            const bool covered = !literal.boundary_before && !literal.boundary_after &&
-                                 std::all_of(literal.text.begin(), literal.text.end(),
-                                             [&](char16_t c) { return chars->has(c); });
-            if (covered)
-                continue;
-            // A line lacking the literal's first character cannot contain the literal.
-            AsciiSet needs;
-            if (literal.text[0] < 128)
-                needs.set(literal.text[0]);
-            unit->matchers.push_back(loop(
-                LiteralFind{literal.text, literal.boundary_before, literal.boundary_after}, needs));
+        // A long keyword list is faster to look up by whole words; a few words go with the
+        // other literals, which are tried only where their first character occurs.
+        constexpr size_t kFewWords = 8;
+        if (words.size() > kFewWords) {
+            auto word_set = std::make_unique<WordSetMatcher>();
+            for (const auto &word : words)
+                word_set->add(QString::fromStdU16String(word.text));
+            word_set->seal();
+            unit->matchers.push_back(std::move(word_set));
+            words.clear();
         }
-        if (any_word) {
-            words->seal();
-            unit->matchers.push_back(std::move(words));
+        auto literal_set = std::make_unique<LiteralSetMatcher>();
+        AsciiSet added;
+        for (auto *list : {&literals, &words}) {
+            for (auto &literal : *list) {
+                // A literal without assertions made only of characters the unit paints wherever
+                // they occur adds nothing to the unit's union (`==`, `<=`, `//` next to `=`, `<`,
+                // `/`); each such character itself stays, once.
+                const bool plain = !literal.boundary_before && !literal.boundary_after;
+                const bool covered =
+                    plain && std::all_of(literal.text.begin(), literal.text.end(),
+                                         [&](char16_t c) { return c < 128 && chars.test(c); });
+                if (covered && (literal.text.size() > 1 || added.test(literal.text[0])))
+                    continue;
+                if (covered)
+                    added.set(literal.text[0]);
+                literal_set->add(std::move(literal));
+            }
         }
-        if (!chars->empty())
-            unit->matchers.push_back(std::move(chars));
+        if (!literal_set->empty()) {
+            literal_set->seal();
+            unit->matchers.push_back(std::move(literal_set));
+        }
         units_.push_back(std::move(unit));
         first = last;
     }
@@ -724,6 +806,19 @@ qsizetype find_delimiter(const QString &text, qsizetype offset, qsizetype lone) 
     return text.indexOf(QStringLiteral("\"\"\""), offset);
 }
 
+// Whether """ occurs: a plain scan, several times cheaper than QString::contains on the short
+// lines of code, where most blocks have no quote at all.
+bool contains_delimiter(const QString &text) {
+    const char16_t *data = reinterpret_cast<const char16_t *>(text.utf16());
+    int run = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        run = data[i] == '"' ? run + 1 : 0;
+        if (run == 3)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 TripleQuoteResult paint_triple_quotes(const QString &text, qsizetype text_length,
@@ -731,7 +826,7 @@ TripleQuoteResult paint_triple_quotes(const QString &text, qsizetype text_length
                                       FormatMap &out) {
     TripleQuoteResult result;
     // Most blocks neither start inside a string nor open one: nothing to look at.
-    if (previous_state != pass.in_state && !text.contains(QStringLiteral("\"\"\"")))
+    if (previous_state != pass.in_state && !contains_delimiter(text))
         return result;
     const qsizetype size = text.size();
     const auto block = qsizetype(out.size());
