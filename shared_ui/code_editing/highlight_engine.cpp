@@ -72,6 +72,7 @@ struct Text {
     const QString &source;
     const char16_t *data;
     qsizetype size;
+    bool has_line_feed = true; // false: no LF anywhere, which spares looking for one
     char16_t at(qsizetype i) const { return i >= 0 && i < size ? data[i] : u'\0'; }
     bool word_at(qsizetype i) const { return is_word(at(i)); }
     bool boundary(qsizetype i) const { return word_at(i - 1) != word_at(i); }
@@ -88,6 +89,8 @@ struct Text {
         return pos == std::u16string_view::npos ? -1 : qsizetype(pos);
     }
     qsizetype line_end(qsizetype from) const {
+        if (!has_line_feed)
+            return size;
         const qsizetype i = find(u'\n', from);
         return i < 0 ? size : i;
     }
@@ -102,16 +105,28 @@ struct Span {
     qsizetype end = -1;
 };
 
+// While the matchers run, the map holds for each character the highest unit that covers it:
+// the unit that the loop, which runs the units in order, would have painted last. Matchers may
+// then run in any order, and one pass may serve the literals of many units.
+using Unit = FormatId;
+
 class Matcher {
   public:
     virtual ~Matcher() = default;
-    // Paints `format` over the union of the matches the literal loop finds in `text`.
-    virtual void paint(const Text &text, FormatId format, FormatId *out) const = 0;
+    // Paints the union of the matches the literal loop finds in `text` with the matcher's unit.
+    virtual void paint(const Text &text, Unit *out) const = 0;
     // At least one of these characters must occur for a match; empty: no such shortcut.
     AsciiSet needs;
+    Unit unit = 0;
 };
 
-void fill(FormatId *out, qsizetype start, qsizetype end, FormatId format) {
+void fill(Unit *out, qsizetype start, qsizetype end, Unit unit) {
+    for (qsizetype i = start; i < end; ++i)
+        out[i] = std::max(out[i], unit);
+}
+
+// What setFormat does: the format replaces whatever the characters had.
+void overwrite(FormatId *out, qsizetype start, qsizetype end, FormatId format) {
     std::fill(out + start, out + end, format);
 }
 
@@ -120,13 +135,13 @@ void fill(FormatId *out, qsizetype start, qsizetype end, FormatId format) {
 template <typename Find> class LoopMatcher : public Matcher {
   public:
     explicit LoopMatcher(Find find, AsciiSet needs_) : find_(std::move(find)) { needs = needs_; }
-    void paint(const Text &text, FormatId format, FormatId *out) const override {
+    void paint(const Text &text, Unit *out) const override {
         qsizetype from = 0;
         for (;;) {
             const Span s = find_(text, from);
             if (s.start < 0)
                 return;
-            fill(out, s.start, s.end, format);
+            fill(out, s.start, s.end, unit);
             from = s.end;
         }
     }
@@ -164,7 +179,7 @@ class WordSetMatcher : public Matcher {
         for (const auto &w : storage_)
             words_.insert(std::u16string_view(w));
     }
-    void paint(const Text &text, FormatId format, FormatId *out) const override {
+    void paint(const Text &text, Unit *out) const override {
         qsizetype i = 0;
         while (i < text.size) {
             if (!is_word(text.data[i])) {
@@ -180,7 +195,7 @@ class WordSetMatcher : public Matcher {
             if (length >= min_ && length <= max_ &&
                 starts_[std::min<qsizetype>(length, kLengths - 1)].test(text.data[start]) &&
                 words_.count(std::u16string_view(text.data + start, length)))
-                fill(out, start, i, format);
+                fill(out, start, i, unit);
         }
     }
 
@@ -195,8 +210,8 @@ class WordSetMatcher : public Matcher {
     std::array<AsciiSet, kLengths> starts_;
 };
 
-// The literals of one unit, optionally with \b before and/or after them (`=`, `\+`, `<=`,
-// `\bIS NULL\b`, `\bSUM\(`, a few whole words), in one pass over the text instead of one search
+// Literals, optionally with \b before and/or after them (`=`, `\+`, `<=`, `\bIS NULL\b`,
+// `\bSUM\(`, a few whole words), of every unit in one pass over the text instead of one search
 // per literal. Each literal keeps the position from which its own loop would search next: the
 // loop takes the leftmost match at or after that position and goes on from its end, so a match
 // that starts before it was passed over by that loop (a literal such as `aa` does not match
@@ -209,60 +224,68 @@ struct ParsedLiteral {
 
 class LiteralSetMatcher : public Matcher {
   public:
-    void add(ParsedLiteral literal) { literals_.push_back(std::move(literal)); }
+    void add(ParsedLiteral literal, Unit unit) {
+        literals_.push_back(std::move(literal));
+        units_.push_back(unit);
+    }
     bool empty() const { return literals_.empty(); }
 
     // Groups the literals by their first character once all are added.
     void seal() {
         for (char16_t c = 0; c < 128; ++c) {
-            Slot &slot = slots_[c];
-            slot.first = std::uint16_t(order_.size());
+            const auto first = std::uint16_t(order_.size());
             for (size_t k = 0; k < literals_.size(); ++k)
                 if (literals_[k].text[0] == c)
                     order_.push_back(std::uint16_t(k));
-            slot.count = std::uint16_t(order_.size() - slot.first);
-            if (slot.count != 0)
-                needs.set(c);
+            const auto count = std::uint16_t(order_.size() - first);
+            ranges_[c] = {first, count};
+            if (count == 0)
+                continue;
+            needs.set(c);
             // One plain character matches wherever it occurs: no test, no position to keep.
-            if (slot.count == 1) {
-                const ParsedLiteral &only = literals_[order_[slot.first]];
-                slot.character_only =
-                    only.text.size() == 1 && !only.boundary_before && !only.boundary_after;
-            }
+            const ParsedLiteral &only = literals_[order_[first]];
+            const bool plain = !only.boundary_before && !only.boundary_after;
+            action_[c] = count == 1 && only.text.size() == 1 && plain ? kPaint : kTry;
         }
-        other_start_ = std::any_of(literals_.begin(), literals_.end(),
-                                   [](const ParsedLiteral &l) { return l.text[0] >= 128; });
-        if (other_start_)
-            needs.reset(); // rare (function names), tried at every character outside ASCII
+        // Rare (function names): such literals are tried at every character outside ASCII.
+        if (std::any_of(literals_.begin(), literals_.end(),
+                        [](const ParsedLiteral &l) { return l.text[0] >= 128; })) {
+            other_action_ = kTryOther;
+            needs.reset();
+        }
     }
 
-    void paint(const Text &text, FormatId format, FormatId *out) const override {
-        // Where each literal's loop searches next; on the stack for the usual few literals.
-        std::array<qsizetype, 32> small;
+    void paint(const Text &text, Unit *out) const override {
+        // Where each literal's loop searches next; on the stack for the usual few dozen literals.
+        std::array<qsizetype, 64> small;
         std::vector<qsizetype> large(literals_.size() > small.size() ? literals_.size() : 0);
         qsizetype *next = large.empty() ? small.data() : large.data();
         std::fill_n(next, literals_.size(), 0);
-        for (qsizetype i = 0; i < text.size; ++i) {
-            const char16_t c = text.data[i];
-            if (c >= 128) {
-                if (other_start_)
-                    for (size_t k = 0; k < literals_.size(); ++k)
-                        if (literals_[k].text[0] == c)
-                            try_at(text, k, i, next, format, out);
+        const char16_t *data = text.data;
+        const qsizetype size = text.size;
+        for (qsizetype i = 0; i < size; ++i) {
+            const char16_t c = data[i];
+            // Most characters start no literal: one table look-up passes them.
+            const std::uint8_t action = c < 128 ? action_[c] : other_action_;
+            if (action == kNone)
                 continue;
+            if (action == kPaint) {
+                const Unit unit = units_[order_[ranges_[c].first]];
+                out[i] = std::max(out[i], unit);
+            } else if (action == kTry) {
+                const Range range = ranges_[c];
+                for (std::uint16_t n = 0; n < range.count; ++n)
+                    try_at(text, order_[range.first + n], i, next, out);
+            } else {
+                for (size_t k = 0; k < literals_.size(); ++k)
+                    if (literals_[k].text[0] == c)
+                        try_at(text, k, i, next, out);
             }
-            const Slot slot = slots_[c];
-            if (slot.character_only)
-                out[i] = format;
-            else
-                for (std::uint16_t n = 0; n < slot.count; ++n)
-                    try_at(text, order_[slot.first + n], i, next, format, out);
         }
     }
 
   private:
-    void try_at(const Text &text, size_t k, qsizetype i, qsizetype *next, FormatId format,
-                FormatId *out) const {
+    void try_at(const Text &text, size_t k, qsizetype i, qsizetype *next, Unit *out) const {
         const ParsedLiteral &literal = literals_[k];
         const auto length = qsizetype(literal.text.size());
         if (i < next[k] || i + length > text.size ||
@@ -270,19 +293,21 @@ class LiteralSetMatcher : public Matcher {
             (literal.boundary_before && !text.boundary(i)) ||
             (literal.boundary_after && !text.boundary(i + length)))
             return;
-        fill(out, i, i + length, format);
+        fill(out, i, i + length, units_[k]);
         next[k] = i + length;
     }
 
-    struct Slot {
+    enum : std::uint8_t { kNone, kPaint, kTry, kTryOther };
+    struct Range {
         std::uint16_t first = 0; // in order_
         std::uint16_t count = 0;
-        bool character_only = false;
     };
     std::vector<ParsedLiteral> literals_;
-    std::array<Slot, 128> slots_;      // the literals that start with each ASCII character
-    std::vector<std::uint16_t> order_; // literal indices, grouped by first character
-    bool other_start_ = false;
+    std::vector<Unit> units_;                // each literal's unit
+    std::vector<std::uint16_t> order_;       // literal indices, grouped by first character
+    std::array<Range, 128> ranges_;          // each ASCII character's group
+    std::array<std::uint8_t, 128> action_{}; // kNone, kPaint or kTry for each ASCII character
+    std::uint8_t other_action_ = kNone;      // for characters outside ASCII
 };
 
 // A literal, optionally with \b before and/or after it (`<=`, `\bIS NULL\b`, `\bSUM\(`): the
@@ -392,6 +417,26 @@ qsizetype digits_end(const Text &text, qsizetype i) {
     return i;
 }
 
+// The first position at or after `s` where a number may start, or -1, with its digits' position
+// in `digits`. Only a digit, or a sign just before one, can start a number, so the search goes
+// from digit to digit; where a run of digits follows a word character, none of it can start one.
+qsizetype next_number_start(const Text &text, qsizetype s, qsizetype &digits) {
+    while (s < text.size) {
+        qsizetype d = s;
+        while (d < text.size && !is_digit(text.data[d]))
+            ++d;
+        if (d == text.size)
+            return -1;
+        digits = d;
+        if (d > s && number_start(text, d - 1) == d)
+            return d - 1;
+        if (number_start(text, d) == d)
+            return d;
+        s = digits_end(text, d);
+    }
+    return -1;
+}
+
 // A suffix [lL]? followed by \b, after a run that ends in a word character. Shorter runs or
 // dropping the suffix cannot help: \b never holds between two word characters.
 qsizetype suffix_then_boundary(const Text &text, qsizetype e) {
@@ -404,10 +449,9 @@ qsizetype suffix_then_boundary(const Text &text, qsizetype e) {
 // \b[+-]?[0-9]+[lL]?\b
 struct IntegerFind {
     Span operator()(const Text &text, qsizetype from) const {
-        for (qsizetype s = from; s < text.size; ++s) {
-            const qsizetype d = number_start(text, s);
-            if (d < 0)
-                continue;
+        qsizetype d = -1;
+        for (qsizetype s = next_number_start(text, from, d); s >= 0;
+             s = next_number_start(text, s + 1, d)) {
             const qsizetype end = suffix_then_boundary(text, digits_end(text, d));
             if (end >= 0)
                 return {s, end};
@@ -419,9 +463,10 @@ struct IntegerFind {
 // \b[+-]?0[xX][0-9A-Fa-f]+[lL]?\b
 struct HexFind {
     Span operator()(const Text &text, qsizetype from) const {
-        for (qsizetype s = from; s < text.size; ++s) {
-            const qsizetype d = number_start(text, s);
-            if (d < 0 || text.at(d) != '0' || (text.at(d + 1) != 'x' && text.at(d + 1) != 'X') ||
+        qsizetype d = -1;
+        for (qsizetype s = next_number_start(text, from, d); s >= 0;
+             s = next_number_start(text, s + 1, d)) {
+            if (text.at(d) != '0' || (text.at(d + 1) != 'x' && text.at(d + 1) != 'X') ||
                 !is_hex_digit(text.at(d + 2)))
                 continue;
             qsizetype e = d + 2;
@@ -449,10 +494,9 @@ struct FloatFind {
         return is_digit(text.at(y)) ? digits_end(text, y) : -1;
     }
     Span operator()(const Text &text, qsizetype from) const {
-        for (qsizetype s = from; s < text.size; ++s) {
-            const qsizetype d = number_start(text, s);
-            if (d < 0)
-                continue;
+        qsizetype d = -1;
+        for (qsizetype s = next_number_start(text, from, d); s >= 0;
+             s = next_number_start(text, s + 1, d)) {
             const qsizetype whole = digits_end(text, d);
             const qsizetype fraction = text.at(whole) == '.' && is_digit(text.at(whole + 1))
                                            ? digits_end(text, whole + 1)
@@ -510,7 +554,8 @@ struct GreedyEnclosedFind {
             const qsizetype inner = p + pl;
             const qsizetype line_end = text.line_end(inner);
             for (qsizetype q = line_end - sl; q >= inner + 1; --q)
-                if (std::u16string_view(text.data + q, sl) == suffix)
+                if (text.data[q] == suffix[0] &&
+                    std::u16string_view(text.data + q, size_t(sl)) == suffix)
                     return {p, q + sl};
             p = text.find(prefix, line_end + 1);
         }
@@ -547,12 +592,12 @@ class RegexMatcher : public Matcher {
     RegexMatcher(const QString &pattern, int group) : re_(pattern), group_(group) {
         re_.optimize();
     }
-    void paint(const Text &text, FormatId format, FormatId *out) const override {
+    void paint(const Text &text, Unit *out) const override {
         // The text is valid UTF-16 here (see the top of this file).
         paint_loop(re_, group_, text.source, QRegularExpression::DontCheckSubjectStringMatchOption,
                    [&](qsizetype start, qsizetype length) {
                        if (start >= 0 && start < text.size)
-                           fill(out, start, std::min(start + length, text.size), format);
+                           fill(out, start, std::min(start + length, text.size), unit);
                    });
     }
     // The loop of the highlighters: search, colour the group, search again from its end. Stops
@@ -621,11 +666,6 @@ bool parse_literal(const QString &pattern, ParsedLiteral &out) {
 
 } // namespace
 
-struct RuleTable::Unit {
-    FormatId format;
-    std::vector<std::unique_ptr<Matcher>> matchers;
-};
-
 namespace {
 
 // The matcher for a pattern of a known shape, or null.
@@ -665,17 +705,31 @@ std::unique_ptr<Matcher> shaped_matcher(const QString &pattern, int group) {
 
 } // namespace
 
-RuleTable::RuleTable(const std::vector<Rule> &rules) {
+struct RuleTable::Compiled {
+    std::vector<std::unique_ptr<Matcher>> matchers;
+    std::vector<FormatId> formats;            // each unit's
+    std::vector<FormatId> formats_after_none; // kNoFormat, then `formats`
+};
+
+RuleTable::RuleTable(const std::vector<Rule> &rules) : compiled_(std::make_unique<Compiled>()) {
+    auto &matchers = compiled_->matchers;
+    auto &formats = compiled_->formats;
+    // Literals of every unit, by unit; then the highest unit that paints each ASCII character
+    // wherever it occurs (a literal of one plain character), or -1.
+    std::vector<std::pair<ParsedLiteral, Unit>> literals;
+    std::array<Unit, 128> painted_by{};
+    painted_by.fill(-1);
     for (size_t first = 0; first < rules.size();) {
         size_t last = first;
         while (last < rules.size() && rules[last].format == rules[first].format)
             ++last;
-
-        auto unit = std::make_unique<Unit>();
-        unit->format = FormatId(rules[first].format);
+        const auto unit = Unit(formats.size());
+        formats.push_back(FormatId(rules[first].format));
+        const auto add = [&](std::unique_ptr<Matcher> matcher) {
+            matcher->unit = unit;
+            matchers.push_back(std::move(matcher));
+        };
         std::vector<ParsedLiteral> words;
-        std::vector<ParsedLiteral> literals;
-        AsciiSet chars; // single characters painted wherever they occur
         for (size_t i = first; i < last; ++i) {
             const Rule &rule = rules[i];
             ParsedLiteral literal;
@@ -683,85 +737,97 @@ RuleTable::RuleTable(const std::vector<Rule> &rules) {
                 const bool whole_word = std::all_of(literal.text.begin(), literal.text.end(),
                                                     [](char16_t c) { return is_word(c); });
                 const bool plain = !literal.boundary_before && !literal.boundary_after;
+                if (plain && literal.text.size() == 1 && literal.text[0] < 128)
+                    painted_by[literal.text[0]] = unit;
                 if (literal.boundary_before && literal.boundary_after && whole_word)
                     words.push_back(std::move(literal));
                 else
-                    literals.push_back(std::move(literal));
-                if (plain && literals.back().text.size() == 1 && literals.back().text[0] < 128)
-                    chars.set(literals.back().text[0]);
+                    literals.emplace_back(std::move(literal), unit);
             } else if (auto shaped = shaped_matcher(rule.pattern, rule.group)) {
-                unit->matchers.push_back(std::move(shaped));
+                add(std::move(shaped));
             } else {
-                unit->matchers.push_back(std::make_unique<RegexMatcher>(rule.pattern, rule.group));
+                add(std::make_unique<RegexMatcher>(rule.pattern, rule.group));
             }
         }
         // A long keyword list is faster to look up by whole words; a few words go with the
-        // other literals, which are tried only where their first character occurs.
+        // literals, which are tried only where their first character occurs.
         constexpr size_t kFewWords = 8;
         if (words.size() > kFewWords) {
             auto word_set = std::make_unique<WordSetMatcher>();
             for (const auto &word : words)
                 word_set->add(QString::fromStdU16String(word.text));
             word_set->seal();
-            unit->matchers.push_back(std::move(word_set));
-            words.clear();
+            add(std::move(word_set));
+        } else {
+            for (auto &word : words)
+                literals.emplace_back(std::move(word), unit);
         }
-        auto literal_set = std::make_unique<LiteralSetMatcher>();
-        AsciiSet added;
-        for (auto *list : {&literals, &words}) {
-            for (auto &literal : *list) {
-                // A literal without assertions made only of characters the unit paints wherever
-                // they occur adds nothing to the unit's union (`==`, `<=`, `//` next to `=`, `<`,
-                // `/`); each such character itself stays, once.
-                const bool plain = !literal.boundary_before && !literal.boundary_after;
-                const bool covered =
-                    plain && std::all_of(literal.text.begin(), literal.text.end(),
-                                         [&](char16_t c) { return c < 128 && chars.test(c); });
-                if (covered && (literal.text.size() > 1 || added.test(literal.text[0])))
-                    continue;
-                if (covered)
-                    added.set(literal.text[0]);
-                literal_set->add(std::move(literal));
-            }
-        }
-        if (!literal_set->empty()) {
-            literal_set->seal();
-            unit->matchers.push_back(std::move(literal_set));
-        }
-        units_.push_back(std::move(unit));
         first = last;
     }
+
+    auto literal_set = std::make_unique<LiteralSetMatcher>();
+    std::array<bool, 128> kept{};
+    for (auto &[literal, unit] : literals) {
+        // A literal without assertions made only of characters that its unit or a later one
+        // paints wherever they occur never shows (`==`, `<=`, `//` beside `=`, `<`, `/`); of
+        // those characters themselves, the latest unit's stays, once.
+        const bool plain = !literal.boundary_before && !literal.boundary_after;
+        const bool covered = plain && std::all_of(literal.text.begin(), literal.text.end(),
+                                                  [&, u = unit](char16_t c) {
+                                                      return c < 128 && painted_by[c] >= u;
+                                                  });
+        if (covered) {
+            const char16_t c = literal.text[0];
+            if (literal.text.size() > 1 || painted_by[c] != unit || kept[c])
+                continue;
+            kept[c] = true;
+        }
+        literal_set->add(std::move(literal), unit);
+    }
+    if (!literal_set->empty()) {
+        literal_set->seal();
+        matchers.push_back(std::move(literal_set));
+    }
+    compiled_->formats_after_none.push_back(kNoFormat);
+    compiled_->formats_after_none.insert(compiled_->formats_after_none.end(), formats.begin(),
+                                         formats.end());
 }
 
 RuleTable::~RuleTable() = default;
 
 int RuleTable::fallback_count() const {
     int n = 0;
-    for (const auto &unit : units_)
-        for (const auto &m : unit->matchers)
-            n += dynamic_cast<const RegexMatcher *>(m.get()) != nullptr;
+    for (const auto &m : compiled_->matchers)
+        n += dynamic_cast<const RegexMatcher *>(m.get()) != nullptr;
     return n;
 }
 
 void RuleTable::paint(const QString &qtext, FormatMap &out) const {
-    out.assign(size_t(qtext.size()), kNoFormat);
-    const Text text{qtext, reinterpret_cast<const char16_t *>(qtext.utf16()), qtext.size()};
-    AsciiSet present;
-    for (qsizetype i = 0; i < text.size; ++i) {
-        const char16_t c = text.data[i];
+    const qsizetype size = qtext.size();
+    const auto *data = reinterpret_cast<const char16_t *>(qtext.utf16());
+    out.assign(size_t(size), kNoFormat);
+    std::uint64_t low = 0; // the ASCII characters present, 0-63 and 64-127
+    std::uint64_t high = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = data[i];
         if (c < 128) {
-            present.set(c);
+            (c < 64 ? low : high) |= std::uint64_t(1) << (c & 63);
         } else if (QChar::isSurrogate(c)) {
-            if (!QChar::isHighSurrogate(c) || i + 1 == text.size ||
-                !QChar::isLowSurrogate(text.data[i + 1]))
+            if (!QChar::isHighSurrogate(c) || i + 1 == size || !QChar::isLowSurrogate(data[i + 1]))
                 return; // a lone surrogate: Qt refuses the subject, so no rule colours anything
             ++i;
         }
     }
-    for (const auto &unit : units_)
-        for (const auto &m : unit->matchers)
-            if (m->needs.none() || (m->needs & present).any())
-                m->paint(text, unit->format, out.data());
+    const AsciiSet present = AsciiSet(high) << 64 | AsciiSet(low);
+    const Text text{qtext, data, size, present.test('\n')};
+    Unit *units = out.data();
+    for (const auto &m : compiled_->matchers)
+        if (m->needs.none() || (m->needs & present).any())
+            m->paint(text, units);
+    // Units to formats, through a table one longer: kNoFormat (-1) reads its first entry.
+    const FormatId *formats = compiled_->formats_after_none.data() + 1;
+    for (qsizetype i = 0; i < size; ++i)
+        units[i] = formats[units[i]];
 }
 
 void paint_reference(const std::vector<Rule> &rules, const QString &text, FormatMap &out) {
@@ -771,8 +837,9 @@ void paint_reference(const std::vector<Rule> &rules, const QString &text, Format
         RegexMatcher::paint_loop(re, rule.group, text, QRegularExpression::NoMatchOption,
                                  [&](qsizetype start, qsizetype length) {
                                      if (start >= 0 && start < text.size())
-                                         fill(out.data(), start,
-                                              std::min(start + length, text.size()), rule.format);
+                                         overwrite(out.data(), start,
+                                                   std::min(start + length, text.size()),
+                                                   FormatId(rule.format));
                                  });
     }
 }
@@ -857,7 +924,7 @@ TripleQuoteResult paint_triple_quotes(const QString &text, qsizetype text_length
             length = text_length - start + add;
         }
         if (start < block && length > 0)
-            fill(out.data(), start, std::min(start + length, block), pass.format);
+            overwrite(out.data(), start, std::min(start + length, block), pass.format);
         start = find_delimiter(text, start + length, lone);
         add = start >= 0 ? 3 : 0;
     }
