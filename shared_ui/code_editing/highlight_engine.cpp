@@ -220,6 +220,10 @@ struct ParsedLiteral {
     std::u16string text;
     bool boundary_before = false;
     bool boundary_after = false;
+    // The rule colours the name after the literal instead (\bdef\b\s*(\w+), group 1): the literal
+    // as a whole word, blanks (at least one: \b after the word means a non-word character, where
+    // \w+ cannot start) and a run of word characters. Its loop goes on after the name.
+    bool name_after = false;
 };
 
 class LiteralSetMatcher : public Matcher {
@@ -288,13 +292,25 @@ class LiteralSetMatcher : public Matcher {
     void try_at(const Text &text, size_t k, qsizetype i, qsizetype *next, Unit *out) const {
         const ParsedLiteral &literal = literals_[k];
         const auto length = qsizetype(literal.text.size());
-        if (i < next[k] || i + length > text.size ||
+        // The cheap tests first: most tries are at a letter inside a word.
+        if (i < next[k] || (literal.boundary_before && !text.boundary(i)) ||
+            i + length > text.size ||
             std::u16string_view(text.data + i, size_t(length)) != literal.text ||
-            (literal.boundary_before && !text.boundary(i)) ||
             (literal.boundary_after && !text.boundary(i + length)))
             return;
-        fill(out, i, i + length, units_[k]);
-        next[k] = i + length;
+        qsizetype start = i;
+        qsizetype end = i + length;
+        if (literal.name_after) {
+            while (end < text.size && is_space(text.data[end]))
+                ++end;
+            if (!text.word_at(end))
+                return;
+            start = end;
+            while (end < text.size && is_word(text.data[end]))
+                ++end;
+        }
+        fill(out, start, end, units_[k]);
+        next[k] = end;
     }
 
     enum : std::uint8_t { kNone, kPaint, kTry, kTryOther };
@@ -308,22 +324,6 @@ class LiteralSetMatcher : public Matcher {
     std::array<Range, 128> ranges_;          // each ASCII character's group
     std::array<std::uint8_t, 128> action_{}; // kNone, kPaint or kTry for each ASCII character
     std::uint8_t other_action_ = kNone;      // for characters outside ASCII
-};
-
-// A literal, optionally with \b before and/or after it (`<=`, `\bIS NULL\b`, `\bSUM\(`): the
-// leftmost occurrence at or after the offset whose boundary conditions hold.
-struct LiteralFind {
-    std::u16string literal;
-    bool boundary_before;
-    bool boundary_after;
-    Span operator()(const Text &text, qsizetype from) const {
-        for (qsizetype i = text.find(literal, from); i >= 0; i = text.find(literal, i + 1)) {
-            const qsizetype end = i + qsizetype(literal.size());
-            if ((!boundary_before || text.boundary(i)) && (!boundary_after || text.boundary(end)))
-                return {i, end};
-        }
-        return {};
-    }
 };
 
 // A string in quote q with backslash escapes: q[^q\\]*(\\.[^q\\]*)*q. From an opening quote the
@@ -446,93 +446,98 @@ qsizetype suffix_then_boundary(const Text &text, qsizetype e) {
     return text.word_at(e) ? -1 : e;
 }
 
+// The number patterns, each from the start of its digits `d` to the end of its match, or -1.
+//
 // \b[+-]?[0-9]+[lL]?\b
-struct IntegerFind {
-    Span operator()(const Text &text, qsizetype from) const {
-        qsizetype d = -1;
-        for (qsizetype s = next_number_start(text, from, d); s >= 0;
-             s = next_number_start(text, s + 1, d)) {
-            const qsizetype end = suffix_then_boundary(text, digits_end(text, d));
-            if (end >= 0)
-                return {s, end};
-        }
-        return {};
-    }
-};
+qsizetype integer_end(const Text &text, qsizetype d) {
+    return suffix_then_boundary(text, digits_end(text, d));
+}
 
 // \b[+-]?0[xX][0-9A-Fa-f]+[lL]?\b
-struct HexFind {
-    Span operator()(const Text &text, qsizetype from) const {
-        qsizetype d = -1;
-        for (qsizetype s = next_number_start(text, from, d); s >= 0;
-             s = next_number_start(text, s + 1, d)) {
-            if (text.at(d) != '0' || (text.at(d + 1) != 'x' && text.at(d + 1) != 'X') ||
-                !is_hex_digit(text.at(d + 2)))
-                continue;
-            qsizetype e = d + 2;
-            while (e < text.size && is_hex_digit(text.data[e]))
-                ++e;
-            const qsizetype end = suffix_then_boundary(text, e);
-            if (end >= 0)
-                return {s, end};
-        }
-        return {};
-    }
-};
+qsizetype hex_end(const Text &text, qsizetype d) {
+    if (text.at(d) != '0' || (text.at(d + 1) != 'x' && text.at(d + 1) != 'X') ||
+        !is_hex_digit(text.at(d + 2)))
+        return -1;
+    qsizetype e = d + 2;
+    while (e < text.size && is_hex_digit(text.data[e]))
+        ++e;
+    return suffix_then_boundary(text, e);
+}
 
 // \b[+-]?[0-9]+(?:\.[0-9]+)?(?:[eE][+-]?[0-9]+)?\b. Every part ends in a digit, so \b after it
 // means a non-word character (or the end) follows. Digit runs are taken whole (a shorter run
 // is followed by a digit, where neither the next part nor \b can match); what is left to
 // backtracking is whether the fraction and the exponent are taken, tried in PCRE2's order.
-struct FloatFind {
-    static qsizetype exponent_end(const Text &text, qsizetype x) {
-        if (text.at(x) != 'e' && text.at(x) != 'E')
-            return -1;
-        qsizetype y = x + 1;
-        if ((text.at(y) == '+' || text.at(y) == '-') && is_digit(text.at(y + 1)))
-            ++y;
-        return is_digit(text.at(y)) ? digits_end(text, y) : -1;
+qsizetype exponent_end(const Text &text, qsizetype x) {
+    if (text.at(x) != 'e' && text.at(x) != 'E')
+        return -1;
+    qsizetype y = x + 1;
+    if ((text.at(y) == '+' || text.at(y) == '-') && is_digit(text.at(y + 1)))
+        ++y;
+    return is_digit(text.at(y)) ? digits_end(text, y) : -1;
+}
+
+qsizetype float_end(const Text &text, qsizetype d) {
+    const qsizetype whole = digits_end(text, d);
+    const qsizetype fraction =
+        text.at(whole) == '.' && is_digit(text.at(whole + 1)) ? digits_end(text, whole + 1) : -1;
+    for (qsizetype base : {fraction, whole}) {
+        if (base < 0)
+            continue;
+        for (qsizetype end : {exponent_end(text, base), base})
+            if (end >= 0 && !text.word_at(end))
+                return end;
     }
-    Span operator()(const Text &text, qsizetype from) const {
+    return -1;
+}
+
+// Every number rule, of every unit, in one pass over the places where a number may start. As
+// for the literals, each rule keeps the position from which its own loop would search next.
+class NumberMatcher : public Matcher {
+  public:
+    using End = qsizetype (*)(const Text &, qsizetype);
+    NumberMatcher() { needs = kDigits; }
+    void add(End end, Unit unit) { rules_.push_back({end, unit}); }
+    bool empty() const { return rules_.empty(); }
+
+    void paint(const Text &text, Unit *out) const override {
+        std::array<qsizetype, 8> small;
+        std::vector<qsizetype> large(rules_.size() > small.size() ? rules_.size() : 0);
+        qsizetype *next = large.empty() ? small.data() : large.data();
+        std::fill_n(next, rules_.size(), 0);
         qsizetype d = -1;
-        for (qsizetype s = next_number_start(text, from, d); s >= 0;
+        for (qsizetype s = next_number_start(text, 0, d); s >= 0;
              s = next_number_start(text, s + 1, d)) {
-            const qsizetype whole = digits_end(text, d);
-            const qsizetype fraction = text.at(whole) == '.' && is_digit(text.at(whole + 1))
-                                           ? digits_end(text, whole + 1)
-                                           : -1;
-            for (qsizetype base : {fraction, whole}) {
-                if (base < 0)
+            for (size_t k = 0; k < rules_.size(); ++k) {
+                if (s < next[k])
                     continue;
-                for (qsizetype end : {exponent_end(text, base), base})
-                    if (end >= 0 && !text.word_at(end))
-                        return {s, end};
+                const qsizetype end = rules_[k].end(text, d);
+                if (end >= 0) {
+                    fill(out, s, end, rules_[k].unit);
+                    next[k] = end;
+                }
             }
         }
-        return {};
     }
+
+  private:
+    struct NumberRule {
+        End end;
+        Unit unit;
+    };
+    std::vector<NumberRule> rules_;
 };
 
-// \bdef\b\s*(\w+), coloured group 1: the keyword as a whole word, at least one blank (without
-// one, \b after the keyword means a non-word character, where \w+ cannot start) and the name.
-struct DefinitionNameFind {
-    std::u16string keyword;
-    Span operator()(const Text &text, qsizetype from) const {
-        const LiteralFind word{keyword, true, true};
-        for (Span k = word(text, from); k.start >= 0; k = word(text, k.start + 1)) {
-            qsizetype i = k.end;
-            while (i < text.size && is_space(text.data[i]))
-                ++i;
-            if (!text.word_at(i))
-                continue;
-            const qsizetype name = i;
-            while (i < text.size && is_word(text.data[i]))
-                ++i;
-            return {name, i};
-        }
-        return {};
-    }
-};
+// The number pattern's end function, or null.
+NumberMatcher::End number_shape(const std::u16string &pattern) {
+    if (pattern == u"\\b[+-]?[0-9]+[lL]?\\b")
+        return integer_end;
+    if (pattern == u"\\b[+-]?0[xX][0-9A-Fa-f]+[lL]?\\b")
+        return hex_end;
+    if (pattern == u"\\b[+-]?[0-9]+(?:\\.[0-9]+)?(?:[eE][+-]?[0-9]+)?\\b")
+        return float_end;
+    return nullptr;
+}
 
 // PREFIX.+SUFFIX (`\bcol\[.+\]`, `___.+___`): .+ is greedy and stops only at LF, so the match
 // ends at the last SUFFIX of the line that leaves at least one character for .+. When a prefix
@@ -664,6 +669,23 @@ bool parse_literal(const QString &pattern, ParsedLiteral &out) {
     return !out.text.empty();
 }
 
+// \bKEYWORD\b\s*(\w+) with group 1, for a keyword of word characters: see name_after.
+bool parse_name_after(const Rule &rule, ParsedLiteral &out) {
+    static const std::u16string_view before = u"\\b";
+    static const std::u16string_view after = u"\\b\\s*(\\w+)";
+    const std::u16string_view p(reinterpret_cast<const char16_t *>(rule.pattern.utf16()),
+                                size_t(rule.pattern.size()));
+    if (rule.group != 1 || p.size() <= before.size() + after.size() ||
+        p.substr(0, before.size()) != before || p.substr(p.size() - after.size()) != after)
+        return false;
+    const std::u16string_view keyword =
+        p.substr(before.size(), p.size() - before.size() - after.size());
+    if (!std::all_of(keyword.begin(), keyword.end(), is_word))
+        return false;
+    out = {std::u16string(keyword), true, true, true};
+    return true;
+}
+
 } // namespace
 
 namespace {
@@ -671,12 +693,6 @@ namespace {
 // The matcher for a pattern of a known shape, or null.
 std::unique_ptr<Matcher> shaped_matcher(const QString &pattern, int group) {
     const std::u16string p = pattern.toStdU16String();
-    if (group == 1) {
-        for (const char16_t *keyword : {u"def", u"class"})
-            if (p == u"\\b" + std::u16string(keyword) + u"\\b\\s*(\\w+)")
-                return loop(DefinitionNameFind{keyword}, chars_of(std::u16string(keyword, 1)));
-        return nullptr;
-    }
     if (group != 0)
         return nullptr;
     for (char16_t q : {u'"', u'\''}) {
@@ -688,12 +704,6 @@ std::unique_ptr<Matcher> shaped_matcher(const QString &pattern, int group) {
         return loop(LineTailFind{u"#"}, chars_of(u"#"));
     if (p == u"--[^\\n]*")
         return loop(LineTailFind{u"--"}, chars_of(u"-"));
-    if (p == u"\\b[+-]?[0-9]+[lL]?\\b")
-        return loop(IntegerFind{}, kDigits);
-    if (p == u"\\b[+-]?0[xX][0-9A-Fa-f]+[lL]?\\b")
-        return loop(HexFind{}, chars_of(u"0"));
-    if (p == u"\\b[+-]?[0-9]+(?:\\.[0-9]+)?(?:[eE][+-]?[0-9]+)?\\b")
-        return loop(FloatFind{}, kDigits);
     if (p == u"\\bcol\\[.+\\]")
         return loop(GreedyEnclosedFind{u"col[", u"]", true}, chars_of(u"["));
     if (p == u"___.+___")
@@ -719,6 +729,7 @@ RuleTable::RuleTable(const std::vector<Rule> &rules) : compiled_(std::make_uniqu
     std::vector<std::pair<ParsedLiteral, Unit>> literals;
     std::array<Unit, 128> painted_by{};
     painted_by.fill(-1);
+    auto numbers = std::make_unique<NumberMatcher>();
     for (size_t first = 0; first < rules.size();) {
         size_t last = first;
         while (last < rules.size() && rules[last].format == rules[first].format)
@@ -733,7 +744,12 @@ RuleTable::RuleTable(const std::vector<Rule> &rules) : compiled_(std::make_uniqu
         for (size_t i = first; i < last; ++i) {
             const Rule &rule = rules[i];
             ParsedLiteral literal;
-            if (rule.group == 0 && parse_literal(rule.pattern, literal)) {
+            if (parse_name_after(rule, literal)) {
+                literals.emplace_back(std::move(literal), unit);
+            } else if (auto end = rule.group == 0 ? number_shape(rule.pattern.toStdU16String())
+                                                  : nullptr) {
+                numbers->add(end, unit);
+            } else if (rule.group == 0 && parse_literal(rule.pattern, literal)) {
                 const bool whole_word = std::all_of(literal.text.begin(), literal.text.end(),
                                                     [](char16_t c) { return is_word(c); });
                 const bool plain = !literal.boundary_before && !literal.boundary_after;
@@ -788,6 +804,8 @@ RuleTable::RuleTable(const std::vector<Rule> &rules) : compiled_(std::make_uniqu
         literal_set->seal();
         matchers.push_back(std::move(literal_set));
     }
+    if (!numbers->empty())
+        matchers.push_back(std::move(numbers));
     compiled_->formats_after_none.push_back(kNoFormat);
     compiled_->formats_after_none.insert(compiled_->formats_after_none.end(), formats.begin(),
                                          formats.end());
@@ -873,10 +891,16 @@ qsizetype find_delimiter(const QString &text, qsizetype offset, qsizetype lone) 
     return text.indexOf(QStringLiteral("\"\"\""), offset);
 }
 
-// Whether """ occurs: a plain scan, several times cheaper than QString::contains on the short
-// lines of code, where most blocks have no quote at all.
+// Whether """ occurs: plain scans, several times cheaper than QString::contains on the short
+// lines of code, where most blocks have no double quote at all. (The first scan has no early
+// exit, which lets the compiler take many characters at a time.)
 bool contains_delimiter(const QString &text) {
     const char16_t *data = reinterpret_cast<const char16_t *>(text.utf16());
+    bool any_quote = false;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        any_quote |= data[i] == '"';
+    if (!any_quote)
+        return false;
     int run = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         run = data[i] == '"' ? run + 1 : 0;
