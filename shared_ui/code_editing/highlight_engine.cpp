@@ -719,6 +719,7 @@ struct RuleTable::Compiled {
     std::vector<std::unique_ptr<Matcher>> matchers;
     std::vector<FormatId> formats;            // each unit's
     std::vector<FormatId> formats_after_none; // kNoFormat, then `formats`
+    bool units_are_formats = false;
 };
 
 RuleTable::RuleTable(const std::vector<Rule> &rules) : compiled_(std::make_unique<Compiled>()) {
@@ -806,6 +807,9 @@ RuleTable::RuleTable(const std::vector<Rule> &rules) : compiled_(std::make_uniqu
     }
     if (!numbers->empty())
         matchers.push_back(std::move(numbers));
+    compiled_->units_are_formats = true;
+    for (size_t u = 0; u < formats.size(); ++u)
+        compiled_->units_are_formats = compiled_->units_are_formats && formats[u] == FormatId(u);
     compiled_->formats_after_none.push_back(kNoFormat);
     compiled_->formats_after_none.insert(compiled_->formats_after_none.end(), formats.begin(),
                                          formats.end());
@@ -842,7 +846,10 @@ void RuleTable::paint(const QString &qtext, FormatMap &out) const {
     for (const auto &m : compiled_->matchers)
         if (m->needs.none() || (m->needs & present).any())
             m->paint(text, units);
-    // Units to formats, through a table one longer: kNoFormat (-1) reads its first entry.
+    // Units to formats, through a table one longer: kNoFormat (-1) reads its first entry. Where
+    // each unit's format is its own number (as the module numbers them), there is nothing to do.
+    if (compiled_->units_are_formats)
+        return;
     const FormatId *formats = compiled_->formats_after_none.data() + 1;
     for (qsizetype i = 0; i < size; ++i)
         units[i] = formats[units[i]];

@@ -202,6 +202,7 @@ struct State {
     py::object rules_copy;                      // a tuple of those items
     std::vector<WatchedFormat> formats;         // one per distinct format object
     std::vector<const QTextCharFormat *> by_id; // the format painted for each format id
+    std::vector<char> equal;                    // whether the formats of two ids are equal
     std::shared_ptr<const RuleTable> table;
 
     bool triple_quotes = false;
@@ -264,9 +265,11 @@ const QTextCharFormat *char_format(PyObject *object) {
     return is ? unwrap<QTextCharFormat>(object) : nullptr;
 }
 
-// Format ids by value: formats that are equal colour alike, so rules with equal formats form one
-// unit even when their style names differ (the dark palettes repeat colours).
-FormatId format_id(State &state, PyObject *object) {
+// Format ids in rule order: consecutive rules whose formats are equal share one, so that they form
+// one unit of the engine even when their style names differ (the dark palettes repeat colours),
+// and a new one starts with each other format, so that the engine's units are the format ids and
+// it has none to translate. `fresh` starts a new one in any case (the triple-quote pass's).
+FormatId format_id(State &state, PyObject *object, bool fresh = false) {
     const QTextCharFormat *format = char_format(object);
     if (format == nullptr)
         return kNoFormat;
@@ -275,9 +278,8 @@ FormatId format_id(State &state, PyObject *object) {
         watched = watched || known.object == object;
     if (!watched)
         state.formats.emplace_back(object, format, address_field_holds(object, format));
-    for (size_t id = 0; id < state.by_id.size(); ++id)
-        if (*state.by_id[id] == *format)
-            return FormatId(id);
+    if (!fresh && !state.by_id.empty() && *state.by_id.back() == *format)
+        return FormatId(state.by_id.size() - 1);
     state.by_id.push_back(format);
     return FormatId(state.by_id.size() - 1);
 }
@@ -325,13 +327,18 @@ std::unique_ptr<State> build_state(py::handle self, HighlighterKind kind) {
             return nullptr;
         int overflow = 0;
         const long value = PyLong_AsLongAndOverflow(in_state, &overflow);
-        const FormatId id = format_id(*state, PyTuple_GET_ITEM(tri, 2));
+        const FormatId id = format_id(*state, PyTuple_GET_ITEM(tri, 2), true);
         if (overflow != 0 || value < INT_MIN || value > INT_MAX || id == kNoFormat)
             return nullptr;
         state->triple_quotes = true;
         state->tri_double = py::reinterpret_borrow<py::object>(tri);
         state->pass = {int(value), id};
     }
+    const size_t ids = state->by_id.size();
+    state->equal.resize(ids * ids);
+    for (size_t a = 0; a < ids; ++a)
+        for (size_t b = 0; b < ids; ++b)
+            state->equal[a * ids + b] = *state->by_id[a] == *state->by_id[b];
     state->table = shared_table(rule_list);
     return state;
 }
@@ -482,9 +489,15 @@ bool highlight_block_native(py::handle self, py::handle text, HighlighterKind ki
 
     const FormatId *ids = map->data();
     const qsizetype size = qsizetype(map->size());
+    const size_t count = state.by_id.size();
+    const auto same_format = [&](FormatId a, FormatId b) {
+        return a == b ||
+               (a != kNoFormat && b != kNoFormat && state.equal[size_t(a) * count + size_t(b)]);
+    };
     for (qsizetype i = 0; i < size;) {
+        // One setFormat per run of equal formats, also where two ids of equal formats meet.
         qsizetype j = i + 1;
-        while (j < size && ids[j] == ids[i])
+        while (j < size && same_format(ids[i], ids[j]))
             ++j;
         if (ids[i] != kNoFormat)
             (highlighter->*set_format)(int(i), int(j - i), *state.by_id[size_t(ids[i])]);
