@@ -34,11 +34,16 @@
 
 #include <QRegularExpression>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <bitset>
+#include <deque>
 #include <string_view>
-#include <unordered_set>
+#include <unordered_map>
 
 namespace shared_ui::highlight {
 namespace {
@@ -66,6 +71,60 @@ bool is_space(char16_t c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
+// The first position at or after `from` whose character c has low <= c < low + count, or -1:
+// eight characters at a time with SSE2. Looking for one character, a digit or a surrogate this
+// way is several times cheaper than a comparison per character.
+qsizetype find_range(const char16_t *data, qsizetype size, qsizetype from, char16_t low,
+                     int count) {
+    qsizetype i = std::max<qsizetype>(from, 0);
+#ifdef __SSE2__
+    // Unsigned c - low < count, in signed 16-bit lanes: both sides shifted by 0x8000.
+    const __m128i shift = _mm_set1_epi16(short(0x8000));
+    const __m128i base = _mm_set1_epi16(short(low));
+    const __m128i limit = _mm_set1_epi16(short(count - 0x8000));
+    for (; i + 8 <= size; i += 8) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i));
+        const __m128i in = _mm_cmplt_epi16(_mm_xor_si128(_mm_sub_epi16(c, base), shift), limit);
+        const int found = _mm_movemask_epi8(in);
+        if (found != 0)
+            return i + __builtin_ctz(unsigned(found)) / 2;
+    }
+#endif
+    for (; i < size; ++i)
+        if (char16_t(data[i] - low) < count)
+            return i;
+    return -1;
+}
+
+// Which characters are word characters, as bits (see Text::words): the keyword lists look words
+// up by their runs, which the bits give whole, and classing eight characters at once with SSE2
+// is several times cheaper than a table look-up per character. `bits` holds (size + 63) / 64
+// words.
+void word_bits(const char16_t *data, qsizetype size, std::uint64_t *bits) {
+    std::fill_n(bits, (size + 63) / 64, 0);
+    qsizetype i = 0;
+#ifdef __SSE2__
+    // Unsigned x - low < count, in signed 16-bit lanes: both sides shifted by 0x8000.
+    const auto in_range = [](__m128i x, char16_t low, int count) {
+        const __m128i shifted = _mm_xor_si128(_mm_sub_epi16(x, _mm_set1_epi16(short(low))),
+                                              _mm_set1_epi16(short(0x8000)));
+        return _mm_cmplt_epi16(shifted, _mm_set1_epi16(short(count - 0x8000)));
+    };
+    for (; i + 8 <= size; i += 8) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i));
+        const __m128i letter = in_range(_mm_or_si128(c, _mm_set1_epi16(0x20)), 'a', 26);
+        const __m128i digit = in_range(c, '0', 10);
+        const __m128i underscore = _mm_cmpeq_epi16(c, _mm_set1_epi16('_'));
+        const __m128i word = _mm_or_si128(_mm_or_si128(letter, digit), underscore);
+        const auto eight = unsigned(_mm_movemask_epi8(_mm_packs_epi16(word, word))) & 0xFF;
+        bits[i / 64] |= std::uint64_t(eight) << (i % 64);
+    }
+#endif
+    for (; i < size; ++i)
+        if (is_word(data[i]))
+            bits[i / 64] |= std::uint64_t(1) << (i % 64);
+}
+
 // The text as the matchers see it: positions outside it read as a non-word character, as PCRE2
 // treats the subject's ends for \b.
 struct Text {
@@ -73,20 +132,34 @@ struct Text {
     const char16_t *data;
     qsizetype size;
     bool has_line_feed = true; // false: no LF anywhere, which spares looking for one
+    // Bit i % 64 of word i / 64: whether character i is a word character (see word_bits()).
+    const std::uint64_t *words = nullptr;
     char16_t at(qsizetype i) const { return i >= 0 && i < size ? data[i] : u'\0'; }
     bool word_at(qsizetype i) const { return is_word(at(i)); }
     bool boundary(qsizetype i) const { return word_at(i - 1) != word_at(i); }
-    qsizetype find(char16_t c, qsizetype from) const {
-        for (qsizetype i = from; i < size; ++i)
-            if (data[i] == c)
+    qsizetype find(char16_t c, qsizetype from) const { return find_range(data, size, from, c, 1); }
+    qsizetype find(std::u16string_view s, qsizetype from) const {
+        const auto length = qsizetype(s.size());
+        for (qsizetype i = find(s[0], from); i >= 0 && i + length <= size; i = find(s[0], i + 1))
+            if (std::u16string_view(data + i, size_t(length)) == s)
                 return i;
         return -1;
     }
-    qsizetype find(std::u16string_view s, qsizetype from) const {
-        if (from > size)
-            return -1;
-        const auto pos = std::u16string_view(data, size).find(s, from);
-        return pos == std::u16string_view::npos ? -1 : qsizetype(pos);
+    // The first position at or after `from` whose character is (`word`) or is not a word
+    // character, or `size`: whole runs of word characters at a time.
+    qsizetype next(bool word, qsizetype from) const {
+        const qsizetype count = (size + 63) / 64;
+        qsizetype w = from / 64;
+        if (w >= count)
+            return size;
+        const std::uint64_t flip = word ? 0 : ~std::uint64_t(0);
+        std::uint64_t bits = (words[w] ^ flip) >> (from % 64) << (from % 64);
+        while (bits == 0) {
+            if (++w == count)
+                return size;
+            bits = words[w] ^ flip;
+        }
+        return std::min(size, w * 64 + __builtin_ctzll(bits));
     }
     qsizetype line_end(qsizetype from) const {
         if (!has_line_feed)
@@ -118,6 +191,33 @@ class Matcher {
     // At least one of these characters must occur for a match; empty: no such shortcut.
     AsciiSet needs;
     Unit unit = 0;
+
+    // Whether a character of `needs` occurs, where they form a few ranges (one character, the
+    // digits) that the text can be searched for quickly; otherwise the matcher runs anyway.
+    void seal_needs() {
+        for (int c = 0; c < 128; ++c) {
+            if (!needs.test(size_t(c)))
+                continue;
+            if (!ranges_.empty() && ranges_.back().first + ranges_.back().second == c)
+                ++ranges_.back().second;
+            else
+                ranges_.push_back({char16_t(c), 1});
+        }
+        if (ranges_.size() > kMostRanges)
+            ranges_.clear();
+    }
+    bool may_match(const Text &text) const {
+        if (ranges_.empty())
+            return true;
+        for (const auto &[low, count] : ranges_)
+            if (find_range(text.data, text.size, 0, low, count) >= 0)
+                return true;
+        return false;
+    }
+
+  private:
+    static constexpr size_t kMostRanges = 3;
+    std::vector<std::pair<char16_t, int>> ranges_;
 };
 
 void fill(Unit *out, qsizetype start, qsizetype end, Unit unit) {
@@ -165,57 +265,44 @@ AsciiSet chars_of(std::u16string_view chars) {
 const AsciiSet kDigits = chars_of(u"0123456789");
 
 // \bW\b for a word W of word characters matches exactly the maximal runs of word characters that
-// equal W; runs never overlap, so one scan of the runs with a set lookup finds the matches of a
-// whole keyword list, in any order.
-class WordSetMatcher : public Matcher {
+// equal W; runs never overlap, so a set lookup per run finds the matches of a whole keyword list,
+// in any order. A word in the lists of several units takes the latest unit.
+class KeywordSet {
   public:
-    void add(const QString &word) {
-        storage_.push_back(word.toStdU16String());
-        min_ = std::min<qsizetype>(min_, word.size());
-        max_ = std::max<qsizetype>(max_, word.size());
-        starts_[std::min<qsizetype>(word.size(), kLengths - 1)].set(word[0].unicode());
-    }
-    void seal() {
-        for (const auto &w : storage_)
-            words_.insert(std::u16string_view(w));
-    }
-    void paint(const Text &text, Unit *out) const override {
-        qsizetype i = 0;
-        while (i < text.size) {
-            if (!is_word(text.data[i])) {
-                ++i;
-                continue;
-            }
-            const qsizetype start = i;
-            while (i < text.size && is_word(text.data[i]))
-                ++i;
-            const qsizetype length = i - start;
-            // Most runs are names that are no keyword: their length and first letter rule them
-            // out before any hashing.
-            if (length >= min_ && length <= max_ &&
-                starts_[std::min<qsizetype>(length, kLengths - 1)].test(text.data[start]) &&
-                words_.count(std::u16string_view(text.data + start, length)))
-                fill(out, start, i, unit);
+    void add(const std::u16string &word, Unit unit) {
+        const auto found = words_.find(word);
+        if (found != words_.end()) {
+            found->second = std::max(found->second, unit);
+            return;
         }
+        words_.emplace(storage_.emplace_back(word), unit);
+        const auto length = qsizetype(word.size());
+        min_ = std::min(min_, length);
+        max_ = std::max(max_, length);
+        starts_[size_t(std::min(length, kLengths - 1))][word[0]] = true;
+    }
+    bool empty() const { return words_.empty(); }
+    // The unit that paints the run of word characters [start, start + length), or kNoFormat.
+    Unit find(const char16_t *start, qsizetype length) const {
+        // Most runs are names that are no keyword: their length and first letter rule them out
+        // before any hashing.
+        if (length < min_ || length > max_ ||
+            !starts_[size_t(std::min(length, kLengths - 1))][*start])
+            return kNoFormat;
+        const auto found = words_.find(std::u16string_view(start, size_t(length)));
+        return found == words_.end() ? kNoFormat : found->second;
     }
 
   private:
-    // Views into storage_, whose strings never move once seal() has run.
-    std::vector<std::u16string> storage_;
-    std::unordered_set<std::u16string_view> words_;
+    std::deque<std::u16string> storage_; // never moves what it holds
+    std::unordered_map<std::u16string_view, Unit> words_;
     qsizetype min_ = 1 << 30;
     qsizetype max_ = 0;
     // The first characters of the words of each length (the last slot: that length or more).
     static constexpr qsizetype kLengths = 24;
-    std::array<AsciiSet, kLengths> starts_;
+    std::array<std::bitset<128>, kLengths> starts_;
 };
 
-// Literals, optionally with \b before and/or after them (`=`, `\+`, `<=`, `\bIS NULL\b`,
-// `\bSUM\(`, a few whole words), of every unit in one pass over the text instead of one search
-// per literal. Each literal keeps the position from which its own loop would search next: the
-// loop takes the leftmost match at or after that position and goes on from its end, so a match
-// that starts before it was passed over by that loop (a literal such as `aa` does not match
-// twice in `aaa`). At each position only the literals that start with its character are tried.
 struct ParsedLiteral {
     std::u16string text;
     bool boundary_before = false;
@@ -226,13 +313,33 @@ struct ParsedLiteral {
     bool name_after = false;
 };
 
+// Every literal rule, optionally with \b before and/or after it (`=`, `\+`, `<=`, `\bIS NULL\b`,
+// `\bSUM\(`, keywords), of every unit, in one pass over the text instead of one search per rule.
+//
+// Each literal keeps the position from which its own loop would search next: the loop takes the
+// leftmost match at or after that position and goes on from its end, so a match that starts
+// before it was passed over by that loop (a literal such as `aa` does not match twice in `aaa`).
+// At each position only the literals that start with its character are tried.
+//
+// A literal that starts with a word character after \b can only match where a run of word
+// characters starts, and the whole words among them are looked up once per run (KeywordSet). So
+// the pass goes from run to run through the word characters, which are most of the text, and
+// looks at the others one by one (unless some literal starts with a word character anywhere).
 class LiteralSetMatcher : public Matcher {
   public:
     void add(ParsedLiteral literal, Unit unit) {
+        const bool whole_word = literal.boundary_before && literal.boundary_after &&
+                                !literal.name_after &&
+                                std::all_of(literal.text.begin(), literal.text.end(), is_word);
+        if (whole_word) {
+            keywords_.add(literal.text, unit);
+            needs.set(literal.text[0]);
+            return;
+        }
         literals_.push_back(std::move(literal));
         units_.push_back(unit);
     }
-    bool empty() const { return literals_.empty(); }
+    bool empty() const { return literals_.empty() && keywords_.empty(); }
 
     // Groups the literals by their first character once all are added.
     void seal() {
@@ -251,11 +358,13 @@ class LiteralSetMatcher : public Matcher {
             const bool plain = !only.boundary_before && !only.boundary_after;
             action_[c] = count == 1 && only.text.size() == 1 && plain ? kPaint : kTry;
         }
-        // Rare (function names): such literals are tried at every character outside ASCII.
-        if (std::any_of(literals_.begin(), literals_.end(),
-                        [](const ParsedLiteral &l) { return l.text[0] >= 128; })) {
-            other_action_ = kTryOther;
-            needs.reset();
+        for (const ParsedLiteral &literal : literals_) {
+            // Rare (function names): tried at every character outside ASCII.
+            if (literal.text[0] >= 128) {
+                other_action_ = kTryOther;
+                needs.reset();
+            }
+            inside_words_ = inside_words_ || (is_word(literal.text[0]) && !literal.boundary_before);
         }
     }
 
@@ -267,32 +376,44 @@ class LiteralSetMatcher : public Matcher {
         std::fill_n(next, literals_.size(), 0);
         const char16_t *data = text.data;
         const qsizetype size = text.size;
-        for (qsizetype i = 0; i < size; ++i) {
-            const char16_t c = data[i];
-            // Most characters start no literal: one table look-up passes them.
-            const std::uint8_t action = c < 128 ? action_[c] : other_action_;
-            if (action == kNone)
-                continue;
-            if (action == kPaint) {
-                const Unit unit = units_[order_[ranges_[c].first]];
-                out[i] = std::max(out[i], unit);
-            } else if (action == kTry) {
-                const Range range = ranges_[c];
-                for (std::uint16_t n = 0; n < range.count; ++n)
-                    try_at(text, order_[range.first + n], i, next, out);
+        for (qsizetype i = 0; i < size;) {
+            if (is_word(data[i])) {
+                // A run of word characters starts at i.
+                const qsizetype end = text.next(false, i);
+                const Unit unit = keywords_.find(data + i, end - i);
+                if (unit != kNoFormat)
+                    fill(out, i, end, unit);
+                for (qsizetype j = i; j < (inside_words_ ? end : i + 1); ++j)
+                    at(text, j, next, out);
+                i = end;
             } else {
-                for (size_t k = 0; k < literals_.size(); ++k)
-                    if (literals_[k].text[0] == c)
-                        try_at(text, k, i, next, out);
+                at(text, i, next, out);
+                ++i;
             }
         }
     }
 
   private:
+    // The literals that start with the character at i.
+    void at(const Text &text, qsizetype i, qsizetype *next, Unit *out) const {
+        const char16_t c = text.data[i];
+        const std::uint8_t action = c < 128 ? action_[c] : other_action_;
+        if (action == kPaint) {
+            out[i] = std::max(out[i], units_[order_[ranges_[c].first]]);
+        } else if (action == kTry) {
+            const Range range = ranges_[c];
+            for (std::uint16_t n = 0; n < range.count; ++n)
+                try_at(text, order_[range.first + n], i, next, out);
+        } else if (action == kTryOther) {
+            for (size_t k = 0; k < literals_.size(); ++k)
+                if (literals_[k].text[0] == c)
+                    try_at(text, k, i, next, out);
+        }
+    }
+
     void try_at(const Text &text, size_t k, qsizetype i, qsizetype *next, Unit *out) const {
         const ParsedLiteral &literal = literals_[k];
         const auto length = qsizetype(literal.text.size());
-        // The cheap tests first: most tries are at a letter inside a word.
         if (i < next[k] || (literal.boundary_before && !text.boundary(i)) ||
             i + length > text.size ||
             std::u16string_view(text.data + i, size_t(length)) != literal.text ||
@@ -306,8 +427,7 @@ class LiteralSetMatcher : public Matcher {
             if (!text.word_at(end))
                 return;
             start = end;
-            while (end < text.size && is_word(text.data[end]))
-                ++end;
+            end = text.next(false, end);
         }
         fill(out, start, end, units_[k]);
         next[k] = end;
@@ -318,12 +438,14 @@ class LiteralSetMatcher : public Matcher {
         std::uint16_t first = 0; // in order_
         std::uint16_t count = 0;
     };
-    std::vector<ParsedLiteral> literals_;
+    KeywordSet keywords_;
+    std::vector<ParsedLiteral> literals_;    // the others
     std::vector<Unit> units_;                // each literal's unit
     std::vector<std::uint16_t> order_;       // literal indices, grouped by first character
     std::array<Range, 128> ranges_;          // each ASCII character's group
     std::array<std::uint8_t, 128> action_{}; // kNone, kPaint or kTry for each ASCII character
     std::uint8_t other_action_ = kNone;      // for characters outside ASCII
+    bool inside_words_ = false; // whether a literal may start inside a run of word characters
 };
 
 // A string in quote q with backslash escapes: q[^q\\]*(\\.[^q\\]*)*q. From an opening quote the
@@ -422,10 +544,8 @@ qsizetype digits_end(const Text &text, qsizetype i) {
 // from digit to digit; where a run of digits follows a word character, none of it can start one.
 qsizetype next_number_start(const Text &text, qsizetype s, qsizetype &digits) {
     while (s < text.size) {
-        qsizetype d = s;
-        while (d < text.size && !is_digit(text.data[d]))
-            ++d;
-        if (d == text.size)
+        const qsizetype d = find_range(text.data, text.size, s, '0', 10);
+        if (d < 0)
             return -1;
         digits = d;
         if (d > s && number_start(text, d - 1) == d)
@@ -576,9 +696,8 @@ struct UpperCallFind {
         return (c >= 'A' && c <= 'Z') || is_digit(c) || c == '.' || c == '_';
     }
     Span operator()(const Text &text, qsizetype from) const {
-        for (qsizetype s = from; s < text.size; ++s) {
-            const char16_t c = text.data[s];
-            if (c < 'A' || c > 'Z' || text.word_at(s - 1))
+        for (qsizetype s = from; (s = find_range(text.data, text.size, s, 'A', 26)) >= 0; ++s) {
+            if (text.word_at(s - 1))
                 continue;
             qsizetype e = s + 1;
             while (e < text.size && in_class(text.data[e]))
@@ -741,7 +860,6 @@ RuleTable::RuleTable(const std::vector<Rule> &rules) : compiled_(std::make_uniqu
             matcher->unit = unit;
             matchers.push_back(std::move(matcher));
         };
-        std::vector<ParsedLiteral> words;
         for (size_t i = first; i < last; ++i) {
             const Rule &rule = rules[i];
             ParsedLiteral literal;
@@ -751,33 +869,15 @@ RuleTable::RuleTable(const std::vector<Rule> &rules) : compiled_(std::make_uniqu
                                                   : nullptr) {
                 numbers->add(end, unit);
             } else if (rule.group == 0 && parse_literal(rule.pattern, literal)) {
-                const bool whole_word = std::all_of(literal.text.begin(), literal.text.end(),
-                                                    [](char16_t c) { return is_word(c); });
                 const bool plain = !literal.boundary_before && !literal.boundary_after;
                 if (plain && literal.text.size() == 1 && literal.text[0] < 128)
                     painted_by[literal.text[0]] = unit;
-                if (literal.boundary_before && literal.boundary_after && whole_word)
-                    words.push_back(std::move(literal));
-                else
-                    literals.emplace_back(std::move(literal), unit);
+                literals.emplace_back(std::move(literal), unit);
             } else if (auto shaped = shaped_matcher(rule.pattern, rule.group)) {
                 add(std::move(shaped));
             } else {
                 add(std::make_unique<RegexMatcher>(rule.pattern, rule.group));
             }
-        }
-        // A long keyword list is faster to look up by whole words; a few words go with the
-        // literals, which are tried only where their first character occurs.
-        constexpr size_t kFewWords = 8;
-        if (words.size() > kFewWords) {
-            auto word_set = std::make_unique<WordSetMatcher>();
-            for (const auto &word : words)
-                word_set->add(QString::fromStdU16String(word.text));
-            word_set->seal();
-            add(std::move(word_set));
-        } else {
-            for (auto &word : words)
-                literals.emplace_back(std::move(word), unit);
         }
         first = last;
     }
@@ -807,6 +907,8 @@ RuleTable::RuleTable(const std::vector<Rule> &rules) : compiled_(std::make_uniqu
     }
     if (!numbers->empty())
         matchers.push_back(std::move(numbers));
+    for (auto &m : matchers)
+        m->seal_needs();
     compiled_->units_are_formats = true;
     for (size_t u = 0; u < formats.size(); ++u)
         compiled_->units_are_formats = compiled_->units_are_formats && formats[u] == FormatId(u);
@@ -828,23 +930,22 @@ void RuleTable::paint(const QString &qtext, FormatMap &out) const {
     const qsizetype size = qtext.size();
     const auto *data = reinterpret_cast<const char16_t *>(qtext.utf16());
     out.assign(size_t(size), kNoFormat);
-    std::uint64_t low = 0; // the ASCII characters present, 0-63 and 64-127
-    std::uint64_t high = 0;
-    for (qsizetype i = 0; i < size; ++i) {
-        const char16_t c = data[i];
-        if (c < 128) {
-            (c < 64 ? low : high) |= std::uint64_t(1) << (c & 63);
-        } else if (QChar::isSurrogate(c)) {
-            if (!QChar::isHighSurrogate(c) || i + 1 == size || !QChar::isLowSurrogate(data[i + 1]))
-                return; // a lone surrogate: Qt refuses the subject, so no rule colours anything
-            ++i;
-        }
+    for (qsizetype i = find_range(data, size, 0, 0xD800, 0x800); i >= 0;
+         i = find_range(data, size, i + 1, 0xD800, 0x800)) {
+        if (!QChar::isHighSurrogate(data[i]) || i + 1 == size ||
+            !QChar::isLowSurrogate(data[i + 1]))
+            return; // a lone surrogate: Qt refuses the subject, so no rule colours anything
+        ++i;
     }
-    const AsciiSet present = AsciiSet(high) << 64 | AsciiSet(low);
-    const Text text{qtext, data, size, present.test('\n')};
+    // On the stack for lines of up to 1024 characters.
+    std::array<std::uint64_t, 16> short_words;
+    std::vector<std::uint64_t> long_words(size > 1024 ? size_t(size + 63) / 64 : 0);
+    std::uint64_t *words = long_words.empty() ? short_words.data() : long_words.data();
+    word_bits(data, size, words);
+    const Text text{qtext, data, size, find_range(data, size, 0, '\n', 1) >= 0, words};
     Unit *units = out.data();
     for (const auto &m : compiled_->matchers)
-        if (m->needs.none() || (m->needs & present).any())
+        if (m->may_match(text))
             m->paint(text, units);
     // Units to formats, through a table one longer: kNoFormat (-1) reads its first entry. Where
     // each unit's format is its own number (as the module numbers them), there is nothing to do.
@@ -903,10 +1004,11 @@ qsizetype find_delimiter(const QString &text, qsizetype offset, qsizetype lone) 
 // exit, which lets the compiler take many characters at a time.)
 bool contains_delimiter(const QString &text) {
     const char16_t *data = reinterpret_cast<const char16_t *>(text.utf16());
-    bool any_quote = false;
-    for (qsizetype i = 0; i < text.size(); ++i)
-        any_quote |= data[i] == '"';
-    if (!any_quote)
+    const qsizetype size = text.size();
+    int quotes = 0;
+    for (qsizetype i = 0; i < size; ++i)
+        quotes += data[i] == '"';
+    if (quotes < 3)
         return false;
     int run = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {

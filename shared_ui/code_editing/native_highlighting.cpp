@@ -490,15 +490,18 @@ bool highlight_block_native(py::handle self, py::handle text, HighlighterKind ki
     const FormatId *ids = map->data();
     const qsizetype size = qsizetype(map->size());
     const size_t count = state.by_id.size();
-    const auto same_format = [&](FormatId a, FormatId b) {
-        return a == b ||
-               (a != kNoFormat && b != kNoFormat && state.equal[size_t(a) * count + size_t(b)]);
-    };
     for (qsizetype i = 0; i < size;) {
         // One setFormat per run of equal formats, also where two ids of equal formats meet.
+        const FormatId id = ids[i];
         qsizetype j = i + 1;
-        while (j < size && same_format(ids[i], ids[j]))
+        for (;;) {
+            while (j < size && ids[j] == id)
+                ++j;
+            if (j == size || id == kNoFormat || ids[j] == kNoFormat ||
+                !state.equal[size_t(id) * count + size_t(ids[j])])
+                break;
             ++j;
+        }
         if (ids[i] != kNoFormat)
             (highlighter->*set_format)(int(i), int(j - i), *state.by_id[size_t(ids[i])]);
         i = j;
