@@ -41,9 +41,7 @@
 #include <algorithm>
 #include <array>
 #include <bitset>
-#include <deque>
 #include <string_view>
-#include <unordered_map>
 
 namespace shared_ui::highlight {
 namespace {
@@ -82,13 +80,14 @@ qsizetype find_range(const char16_t *data, qsizetype size, qsizetype from, char1
     const __m128i shift = _mm_set1_epi16(short(0x8000));
     const __m128i base = _mm_set1_epi16(short(low));
     const __m128i limit = _mm_set1_epi16(short(count - 0x8000));
-    for (; i + 8 <= size; i += 8) {
-        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i));
+    const auto eight_at = [&](qsizetype at) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + at));
         const __m128i in = _mm_cmplt_epi16(_mm_xor_si128(_mm_sub_epi16(c, base), shift), limit);
-        const int found = _mm_movemask_epi8(in);
-        if (found != 0)
-            return i + __builtin_ctz(unsigned(found)) / 2;
-    }
+        return unsigned(_mm_movemask_epi8(in));
+    };
+    for (; i + 8 <= size; i += 8)
+        if (const unsigned found = eight_at(i))
+            return i + __builtin_ctz(found) / 2;
 #endif
     for (; i < size; ++i)
         if (char16_t(data[i] - low) < count)
@@ -270,18 +269,33 @@ const AsciiSet kDigits = chars_of(u"0123456789");
 class KeywordSet {
   public:
     void add(const std::u16string &word, Unit unit) {
-        const auto found = words_.find(word);
-        if (found != words_.end()) {
-            found->second = std::max(found->second, unit);
-            return;
-        }
-        words_.emplace(storage_.emplace_back(word), unit);
+        for (Entry &entry : entries_)
+            if (entry.word == word) {
+                entry.unit = std::max(entry.unit, unit);
+                return;
+            }
+        entries_.push_back({word, unit});
         const auto length = qsizetype(word.size());
         min_ = std::min(min_, length);
         max_ = std::max(max_, length);
         starts_[size_t(std::min(length, kLengths - 1))][word[0]] = true;
     }
-    bool empty() const { return words_.empty(); }
+    // Builds the look-up once all words are added: open addressing, at most half full, so that a
+    // word is found in a probe or two.
+    void seal() {
+        size_t slots = 16;
+        while (slots < 2 * entries_.size())
+            slots *= 2;
+        slots_.assign(slots, -1);
+        for (size_t e = 0; e < entries_.size(); ++e) {
+            size_t slot = hash(entries_[e].word.data(), qsizetype(entries_[e].word.size()));
+            while (slots_[slot & (slots - 1)] >= 0)
+                ++slot;
+            slots_[slot & (slots - 1)] = int(e);
+        }
+    }
+    bool empty() const { return entries_.empty(); }
+
     // The unit that paints the run of word characters [start, start + length), or kNoFormat.
     Unit find(const char16_t *start, qsizetype length) const {
         // Most runs are names that are no keyword: their length and first letter rule them out
@@ -289,13 +303,32 @@ class KeywordSet {
         if (length < min_ || length > max_ ||
             !starts_[size_t(std::min(length, kLengths - 1))][*start])
             return kNoFormat;
-        const auto found = words_.find(std::u16string_view(start, size_t(length)));
-        return found == words_.end() ? kNoFormat : found->second;
+        const size_t mask = slots_.size() - 1;
+        for (size_t slot = hash(start, length);; ++slot) {
+            const int e = slots_[slot & mask];
+            if (e < 0)
+                return kNoFormat;
+            const std::u16string &word = entries_[size_t(e)].word;
+            if (qsizetype(word.size()) == length && std::equal(word.begin(), word.end(), start))
+                return entries_[size_t(e)].unit;
+        }
     }
 
   private:
-    std::deque<std::u16string> storage_; // never moves what it holds
-    std::unordered_map<std::u16string_view, Unit> words_;
+    // Cheaper than std::hash on the short ASCII words of a keyword list, and spreads them well.
+    static size_t hash(const char16_t *word, qsizetype length) {
+        size_t h = size_t(length);
+        for (qsizetype i = 0; i < length; ++i)
+            h = h * 31 + word[i];
+        return h ^ (h >> 7);
+    }
+
+    struct Entry {
+        std::u16string word;
+        Unit unit;
+    };
+    std::vector<Entry> entries_;
+    std::vector<int> slots_; // entry indices, -1 where free
     qsizetype min_ = 1 << 30;
     qsizetype max_ = 0;
     // The first characters of the words of each length (the last slot: that length or more).
@@ -343,6 +376,7 @@ class LiteralSetMatcher : public Matcher {
 
     // Groups the literals by their first character once all are added.
     void seal() {
+        keywords_.seal();
         for (char16_t c = 0; c < 128; ++c) {
             const auto first = std::uint16_t(order_.size());
             for (size_t k = 0; k < literals_.size(); ++k)
@@ -999,19 +1033,16 @@ qsizetype find_delimiter(const QString &text, qsizetype offset, qsizetype lone) 
     return text.indexOf(QStringLiteral("\"\"\""), offset);
 }
 
-// Whether """ occurs: plain scans, several times cheaper than QString::contains on the short
-// lines of code, where most blocks have no double quote at all. (The first scan has no early
-// exit, which lets the compiler take many characters at a time.)
+// Whether """ occurs: several times cheaper than QString::contains on the short lines of code,
+// where most blocks have no double quote at all.
 bool contains_delimiter(const QString &text) {
     const char16_t *data = reinterpret_cast<const char16_t *>(text.utf16());
     const qsizetype size = text.size();
-    int quotes = 0;
-    for (qsizetype i = 0; i < size; ++i)
-        quotes += data[i] == '"';
-    if (quotes < 3)
+    const qsizetype first = find_range(data, size, 0, '"', 1);
+    if (first < 0)
         return false;
     int run = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
+    for (qsizetype i = first; i < size; ++i) {
         run = data[i] == '"' ? run + 1 : 0;
         if (run == 3)
             return true;
