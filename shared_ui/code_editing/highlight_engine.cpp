@@ -69,6 +69,21 @@ bool is_space(char16_t c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
+#ifdef __SSE2__
+// Eight characters at `data`.
+__m128i load_eight(const char16_t *data) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i *>(data));
+}
+
+// Per 16-bit lane, all ones where low <= x < low + count. SSE2 compares signed lanes only, so
+// the unsigned x - low < count is asked with both sides shifted by 0x8000.
+__m128i in_range(__m128i x, char16_t low, int count) {
+    const __m128i shifted =
+        _mm_xor_si128(_mm_sub_epi16(x, _mm_set1_epi16(short(low))), _mm_set1_epi16(short(0x8000)));
+    return _mm_cmplt_epi16(shifted, _mm_set1_epi16(short(count - 0x8000)));
+}
+#endif
+
 // The first position at or after `from` whose character c has low <= c < low + count, or -1:
 // eight characters at a time with SSE2. Looking for one character, a digit or a surrogate this
 // way is several times cheaper than a comparison per character.
@@ -76,17 +91,9 @@ qsizetype find_range(const char16_t *data, qsizetype size, qsizetype from, char1
                      int count) {
     qsizetype i = std::max<qsizetype>(from, 0);
 #ifdef __SSE2__
-    // Unsigned c - low < count, in signed 16-bit lanes: both sides shifted by 0x8000.
-    const __m128i shift = _mm_set1_epi16(short(0x8000));
-    const __m128i base = _mm_set1_epi16(short(low));
-    const __m128i limit = _mm_set1_epi16(short(count - 0x8000));
-    const auto eight_at = [&](qsizetype at) {
-        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + at));
-        const __m128i in = _mm_cmplt_epi16(_mm_xor_si128(_mm_sub_epi16(c, base), shift), limit);
-        return unsigned(_mm_movemask_epi8(in));
-    };
     for (; i + 8 <= size; i += 8)
-        if (const unsigned found = eight_at(i))
+        if (const auto found =
+                unsigned(_mm_movemask_epi8(in_range(load_eight(data + i), low, count))))
             return i + __builtin_ctz(found) / 2;
 #endif
     for (; i < size; ++i)
@@ -103,14 +110,8 @@ void word_bits(const char16_t *data, qsizetype size, std::uint64_t *bits) {
     std::fill_n(bits, (size + 63) / 64, 0);
     qsizetype i = 0;
 #ifdef __SSE2__
-    // Unsigned x - low < count, in signed 16-bit lanes: both sides shifted by 0x8000.
-    const auto in_range = [](__m128i x, char16_t low, int count) {
-        const __m128i shifted = _mm_xor_si128(_mm_sub_epi16(x, _mm_set1_epi16(short(low))),
-                                              _mm_set1_epi16(short(0x8000)));
-        return _mm_cmplt_epi16(shifted, _mm_set1_epi16(short(count - 0x8000)));
-    };
     for (; i + 8 <= size; i += 8) {
-        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i));
+        const __m128i c = load_eight(data + i);
         const __m128i letter = in_range(_mm_or_si128(c, _mm_set1_epi16(0x20)), 'a', 26);
         const __m128i digit = in_range(c, '0', 10);
         const __m128i underscore = _mm_cmpeq_epi16(c, _mm_set1_epi16('_'));
