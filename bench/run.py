@@ -1,28 +1,41 @@
-"""Highlighting benchmarks: the module's highlighters against a pure-Python rule loop and a floor.
+"""Highlighting benchmarks: the module's highlighters against the least any highlighter can cost,
+against a pure-Python rule loop, and per keystroke.
 
 For each highlighter a document of at least --lines lines is built from the corpus (the Python
-and SQL files) or from generated filter and formula text, and fully re-highlighted --runs times
-each by:
+and SQL files) or from generated filter and formula text, and fully re-highlighted by:
 
-  native   the module's class as it is (its native path);
-  surface  a subclass that only wraps setFormat, which sends every block through the rules one
-           by one via the Python surface;
-  python   a plain QSyntaxHighlighter subclass written in Python that runs the same rules with
-           the same literal loop (the baseline);
-  floor    a QSyntaxHighlighter subclass whose highlightBlock only sets the block state: what
-           Qt and the Python call cost before any highlighting is done.
+  C++ floor      a C++ QSyntaxHighlighter that only sets block states: Qt's own loop;
+  format floor   a C++ QSyntaxHighlighter that sets exactly the formats and states the native path
+                 left on every block (recorded, and checked to come out equal): what producing
+                 those formats costs in Qt, with no highlighting done;
+  least via sip  the same replay in a class made as the module makes its highlighters, whose
+                 highlightBlock is C++ reached through sip: the least any highlighter of ours
+                 producing those formats can cost;
+  native         the module's class as it is (its native path);
+  Python floor   a QSyntaxHighlighter subclass in Python whose highlightBlock only sets the state;
+  surface        a subclass that only wraps setFormat, which sends every block through the rules
+                 one by one via the Python surface;
+  pure Python    a plain QSyntaxHighlighter subclass written in Python that runs the same rules
+                 with the same literal loop (the baseline).
 
-Then: re-highlighting after a one-character edit in the middle of the document, building a new
-editor and highlighting its first 100 lines, and the memory one more highlighter takes.
+The floors come from bench/highlight_floors.cpp, a helper built with the project and never
+installed. The fast measurements run --runs times, interleaved, and report the minimum and the
+median; the slow ones --slow-runs times (median). Then the memory one more highlighter takes.
 
-A second section highlights long adversarial lines (tests/highlighting.py: many `col[` with no
+The keystroke section opens a file (builds an editor, sets the text, which highlights it), types
+one character in the middle of the document, and, for Python, opens a triple-quoted string near
+the top (every following block changes state and is highlighted again), natively and with the
+pure-Python loop, at --lines and at ten times as many lines. It reports medians and spread
+(min-max); a frame is 16 ms.
+
+A last section highlights long adversarial lines (tests/highlighting.py: many `col[` with no
 `]`, openers without closers, escapes, triple quotes, minified code, a long number, a long name
 before a call, ...), one line per document, natively at n and at 4n characters, and reports the
 growth between them: 4 is linear (CPU time, so that other work on the machine does not blur the
 growth). The surface loop is timed too where it is affordable.
-Prints medians and ratios; it asserts nothing.
+Prints times and ratios; it asserts nothing.
 
-    scripts/run bench [--runs N] [--lines N] [--long N] [--section documents|long-lines]
+    scripts/run bench [--runs N] [--slow-runs N] [--lines N] [--long N] [--section S] [--only H]
     PYTHONPATH=build /usr/bin/python3 bench/run.py      (a development build)
 """
 import argparse
@@ -44,6 +57,8 @@ sys.path.insert(0, str(ROOT / "host"))
 sys.path.insert(0, str(ROOT / "tests"))
 if importlib.util.find_spec("shared_ui") is None:
     sys.path.insert(0, str(ROOT / "build"))
+# The floors' helper is never installed: scripts/run names the build folder it is in.
+sys.path.insert(0, os.environ.get("SHARED_UI_BENCH_HELPER", str(ROOT / "build" / "bench")))
 
 from PyQt6.QtCore import QT_VERSION_STR, QRegularExpression  # noqa: E402
 from PyQt6.QtGui import QSyntaxHighlighter, QTextCursor, QTextDocument  # noqa: E402
@@ -52,6 +67,7 @@ from PyQt6.QtWidgets import (QApplication, QPlainTextDocumentLayout,  # noqa: E4
 
 APP = QApplication.instance() or QApplication([])
 
+import highlight_floors as floors  # noqa: E402
 import shared_ui  # noqa: E402
 from highlighting import ADVERSARIAL  # noqa: E402
 
@@ -180,31 +196,43 @@ def full_rehighlight(runs, text, make, clock=time.perf_counter):
     return median_seconds(runs, build, lambda pair: pair[1].rehighlight(), clock)
 
 
-def one_char_edit(runs, text, make):
+def interleaved(runs, text, makers):
+    """Seconds of a full re-highlight of a fresh document by each maker, one of each per round,
+    so that other work on the machine falls on all of them alike: {name: [seconds, ...]}."""
+    times = {name: [] for name in makers}
+    for _ in range(runs):
+        for name, make in makers.items():
+            document = new_document(text)
+            highlighter = make(document)
+            gc.collect()
+            start = time.perf_counter()
+            highlighter.rehighlight()
+            times[name].append(time.perf_counter() - start)
+            del highlighter, document
+    return times
+
+
+def recorded(text, cls, replays):
+    """The formats and states the native path leaves on every block, after checking that each
+    replay gives exactly them again."""
     document = new_document(text)
-    highlighter = make(document)
+    highlighter = cls(document)
     highlighter.rehighlight()
-    middle = document.findBlockByNumber(document.blockCount() // 2)
-    times = []
-    for _ in range(max(runs, 5) * 4):
-        cursor = QTextCursor(middle)
-        cursor.movePosition(QTextCursor.MoveOperation.EndOfBlock)
-        start = time.perf_counter()
-        cursor.insertText("x")  # the highlighter re-highlights the changed block at once
-        times.append(time.perf_counter() - start)
-        cursor.deletePreviousChar()
-    return statistics.median(times)
+    recording = floors.record(document)
+    for name, make in replays.items():
+        copy = new_document(text)
+        replay = make(copy, recording)
+        replay.rehighlight()
+        block = floors.first_difference(recording, copy)
+        if block >= 0:
+            raise SystemExit(f"{name}: block {block} differs from the native path's")
+    return recording
 
 
-def new_editor(runs, text, make_editor):
-    first_lines = "\n".join(text.splitlines()[:100])
-
-    def work(_):
-        editor = make_editor()
-        editor.setPlainText(first_lines)  # highlighted as the text arrives
-        editor.deleteLater()
-
-    return median_seconds(runs, lambda: None, work)
+def bound_replay(document, recording):
+    highlighter = floors.SipReplay(document)
+    floors.bind(highlighter, recording)
+    return highlighter
 
 
 class _MallInfo2(ctypes.Structure):
@@ -238,39 +266,147 @@ def rule_source(highlighter):
     return [(expression.pattern(), nth, fmt) for expression, nth, fmt in highlighter.rules]
 
 
+def with_highlighter(make_editor, make_highlighter):
+    """An editor whose document gets `make_highlighter`'s highlighter instead of its own."""
+    def make():
+        editor = make_editor()
+        own = getattr(editor, "highlighter", None)
+        if own is not None:
+            own.setDocument(None)
+        editor.highlighter = make_highlighter(editor.document())
+        return editor
+    return make
+
+
+class Case:
+    """A highlighter, its document, the pure-Python loop with the same rules, and editors that
+    carry either (the module's own editor where it has one)."""
+
+    def __init__(self, name, text, cls, loop, editor):
+        self.name, self.text, self.cls, self.loop = name, text, cls, loop
+        self.editor = editor if editor is not None else with_highlighter(QPlainTextEdit, cls)
+        self.loop_editor = with_highlighter(editor or QPlainTextEdit, loop)
+
+
 def cases(lines):
     py_ref = shared_ui.VLMPythonHighlighter(QTextDocument())
     sql_ref = shared_ui.VLMSQLHighlighter(QTextDocument())
     formula_ref = shared_ui.VLMHighlighter(QTextDocument())
     py_rules, sql_rules, formula_rules = map(rule_source, (py_ref, sql_ref, formula_ref))
     tri = py_ref.tri_double
-
-    def plain_editor(cls):
-        def make():
-            editor = QPlainTextEdit()
-            editor.highlighter = cls(editor.document())
-            return editor
-        return make
-
     return [
-        ("Python", corpus_text("python", "*.py.txt", lines), shared_ui.VLMPythonHighlighter,
-         lambda d: PythonRuleLoop(d, py_rules, tri),
-         lambda: shared_ui.VLMCodeTextEdit(None),
-         plain_editor(lambda d: PythonRuleLoop(d, py_rules, tri))),
-        ("SQL", corpus_text("sql", "*.sql", lines), shared_ui.VLMSQLHighlighter,
-         lambda d: PythonRuleLoop(d, sql_rules),
-         lambda: shared_ui.VLMSQLTextEdit(None),
-         plain_editor(lambda d: PythonRuleLoop(d, sql_rules))),
-        ("formula", formula_text(lines), shared_ui.VLMHighlighter,
-         lambda d: PythonRuleLoop(d, formula_rules),
-         plain_editor(shared_ui.VLMHighlighter),
-         plain_editor(lambda d: PythonRuleLoop(d, formula_rules))),
+        Case("Python", corpus_text("python", "*.py.txt", lines), shared_ui.VLMPythonHighlighter,
+             lambda d: PythonRuleLoop(d, py_rules, tri), lambda: shared_ui.VLMCodeTextEdit(None)),
+        Case("SQL", corpus_text("sql", "*.sql", lines), shared_ui.VLMSQLHighlighter,
+             lambda d: PythonRuleLoop(d, sql_rules), lambda: shared_ui.VLMSQLTextEdit(None)),
+        Case("formula", formula_text(lines), shared_ui.VLMHighlighter,
+             lambda d: PythonRuleLoop(d, formula_rules), None),
     ]
 
 
-# Speed-ups over pure Python to aim for, and how close to the floor; reported, never enforced.
-TARGETS = {"Python": 20, "SQL": 50, "formula": 20}
-FLOOR_TARGET = 5
+NAMES = ["Python", "SQL", "formula"]
+# Native within this factor of the least a highlighter called through sip can cost.
+LEAST_TARGET = 1.25
+
+
+def documents(args):
+    print(f"full re-highlights; times in ms, minimum / median of {args.runs} interleaved runs "
+          f"(surface and pure Python: median of {args.slow_runs})\n")
+    header = ("| highlighter | lines | C++ floor | format floor | least via sip | native "
+              "| native / least via sip | Python floor | surface | pure Python | Python/native "
+              "| memory/instance |")
+    print(header)
+    print("|" + "---|" * (header.count("|") - 1))
+    for case in cases(args.lines):
+        if args.only and case.name != args.only:
+            continue
+        lines = case.text.count("\n") + 1
+        recording = recorded(case.text, case.cls,
+                             {"format floor": floors.replay, "least via sip": bound_replay})
+        fast = interleaved(args.runs, case.text, {
+            "C++ floor": floors.state_only,
+            "format floor": lambda d: floors.replay(d, recording),
+            "least via sip": lambda d: bound_replay(d, recording),
+            "native": case.cls,
+            "Python floor": Floor,
+        })
+        surface = full_rehighlight(args.slow_runs, case.text, call_through(case.cls))
+        python = full_rehighlight(args.slow_runs, case.text, case.loop)
+        memory = memory_per_instance(case.cls)
+        low = {name: min(times) for name, times in fast.items()}
+        mid = {name: statistics.median(times) for name, times in fast.items()}
+        ratio = low["native"] / low["least via sip"]
+        mark = "" if ratio <= LEAST_TARGET else f" (target {LEAST_TARGET})"
+        cells = [f"{low[name] * 1e3:.1f} / {mid[name] * 1e3:.1f}"
+                 for name in ("C++ floor", "format floor", "least via sip", "native")]
+        cells.append(f"{ratio:.2f} / {mid['native'] / mid['least via sip']:.2f}{mark}")
+        cells.append(f"{low['Python floor'] * 1e3:.1f} / {mid['Python floor'] * 1e3:.1f}")
+        cells += [f"{surface * 1e3:.0f}", f"{python * 1e3:.0f}",
+                  f"{python / mid['native']:.0f}x", f"{memory / 1024:.1f} KiB"]
+        print(f"| {case.name} | {lines} | " + " | ".join(cells) + " |", flush=True)
+
+
+# --- keystrokes --------------------------------------------------------------------------------
+
+def keystroke_times(text, make_editor, runs, open_string):
+    """Seconds to open the file (build the editor and set the text, which Qt highlights in
+    full), to type one character in the middle (five times a run), and with `open_string`, to
+    type three double quotes at the start of the first block near the top outside any string."""
+    opened, typed, opened_string = [], [], []
+    for _ in range(runs):
+        gc.collect()
+        start = time.perf_counter()
+        editor = make_editor()
+        editor.setPlainText(text)
+        opened.append(time.perf_counter() - start)
+        document = editor.document()
+        middle = document.findBlockByNumber(document.blockCount() // 2)
+        for _ in range(5):
+            cursor = QTextCursor(middle)
+            cursor.movePosition(QTextCursor.MoveOperation.EndOfBlock)
+            start = time.perf_counter()
+            cursor.insertText("x")  # Qt re-highlights that block at once
+            typed.append(time.perf_counter() - start)
+            cursor.deletePreviousChar()
+        if open_string:
+            block = document.findBlockByNumber(1)
+            while (block.userState() != 0 or block.previous().userState() != 0
+                   or '"' in block.text()):
+                block = block.next()
+            cursor = QTextCursor(block)
+            start = time.perf_counter()
+            cursor.insertText('"""')  # every following block changes state: all re-highlighted
+            opened_string.append(time.perf_counter() - start)
+            cursor.movePosition(QTextCursor.MoveOperation.Left, QTextCursor.MoveMode.KeepAnchor, 3)
+            cursor.removeSelectedText()
+        del editor, document
+    return opened, typed, opened_string
+
+
+def spread(times):
+    return (f"{statistics.median(times) * 1e3:.2f} ({min(times) * 1e3:.2f}-"
+            f"{max(times) * 1e3:.2f})")
+
+
+def keystrokes(args):
+    print(f"\nkeystrokes: ms, median (min-max); native {args.runs} runs, the pure-Python loop "
+          f"{args.slow_runs} (typing: five times a run); a frame is 16 ms\n")
+    header = "| highlighter | lines | action | native | pure Python | Python/native |"
+    print(header)
+    print("|" + "---|" * (header.count("|") - 1))
+    for lines in (args.lines, 10 * args.lines):
+        for case in cases(lines):
+            if args.only and case.name != args.only:
+                continue
+            count = case.text.count("\n") + 1
+            open_string = case.name == "Python"
+            native = keystroke_times(case.text, case.editor, args.runs, open_string)
+            loop = keystroke_times(case.text, case.loop_editor, args.slow_runs, open_string)
+            actions = ["open the file", "type a character", 'open """'][:3 if open_string else 2]
+            for action, mine, theirs in zip(actions, native, loop):
+                ratio = statistics.median(theirs) / statistics.median(mine)
+                print(f"| {case.name} | {count} | {action} | {spread(mine)} | {spread(theirs)} "
+                      f"| {ratio:.0f}x |", flush=True)
 
 
 def long_lines(n, runs, only, loop_budget=20.0):
@@ -308,54 +444,27 @@ def long_lines(n, runs, only, loop_budget=20.0):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--runs", type=int, default=3, help="runs per measurement (median)")
+    parser.add_argument("--runs", type=int, default=11,
+                        help="runs of the fast measurements (minimum and median)")
+    parser.add_argument("--slow-runs", type=int, default=3,
+                        help="runs of the surface and the pure-Python loop (median)")
     parser.add_argument("--lines", type=int, default=10000, help="lines per document (at least)")
     parser.add_argument("--long", type=int, default=250000,
                         help="characters of the adversarial lines (n; they are timed at n and 4n)")
-    parser.add_argument("--section", choices=["documents", "long-lines"],
+    parser.add_argument("--section", choices=["documents", "keystrokes", "long-lines"],
                         help="one section only")
-    parser.add_argument("--only", choices=sorted(TARGETS), help="one highlighter only")
+    parser.add_argument("--only", choices=NAMES, help="one highlighter only")
     args = parser.parse_args()
 
     print(f"machine: {platform.machine()}, {os.cpu_count()} cores, Python "
-          f"{platform.python_version()}, Qt {QT_VERSION_STR}")
-    if args.section != "long-lines":
+          f"{platform.python_version()}, Qt {QT_VERSION_STR}, load average "
+          + " ".join(f"{load:.2f}" for load in os.getloadavg()))
+    if args.section in (None, "documents"):
         documents(args)
-    if args.section != "documents":
-        long_lines(args.long, args.runs, args.only)
-
-
-def documents(args):
-    print(f"runs per measurement: {args.runs} for surface and pure Python, {3 * args.runs} for the "
-          "rest (medians); times in ms\n")
-    header = ("| highlighter | lines | native | surface | pure Python | floor | Python/native "
-              "| native/floor | edit: native | edit: Python | new editor: native "
-              "| new editor: Python | memory/instance |")
-    print(header)
-    print("|" + "---|" * (header.count("|") - 1))
-    for name, text, cls, python_make, editor, python_editor in cases(args.lines):
-        lines = text.count("\n") + 1
-        if args.only and name != args.only:
-            continue
-        # The fast measurements are cheap to repeat, and their medians suffer most from other
-        # work on the machine.
-        quick_runs = 3 * args.runs
-        native = full_rehighlight(quick_runs, text, cls)
-        surface = full_rehighlight(args.runs, text, call_through(cls))
-        python = full_rehighlight(args.runs, text, python_make)
-        floor = full_rehighlight(quick_runs, text, Floor)
-        edit_native = one_char_edit(quick_runs, text, cls)
-        edit_python = one_char_edit(quick_runs, text, python_make)
-        editor_native = new_editor(quick_runs, text, editor)
-        editor_python = new_editor(quick_runs, text, python_editor)
-        memory = memory_per_instance(cls)
-        ratio = python / native
-        mark = "" if ratio >= TARGETS[name] else f" (target {TARGETS[name]}x)"
-        floor_mark = "" if native / floor <= FLOOR_TARGET else f" (target {FLOOR_TARGET}x)"
-        print(f"| {name} | {lines} | {native * 1e3:.1f} | {surface * 1e3:.0f} | {python * 1e3:.0f} "
-              f"| {floor * 1e3:.1f} | {ratio:.0f}x{mark} | {native / floor:.1f}x{floor_mark} "
-              f"| {edit_native * 1e3:.3f} | {edit_python * 1e3:.3f} | {editor_native * 1e3:.2f} "
-              f"| {editor_python * 1e3:.2f} | {memory / 1024:.1f} KiB |", flush=True)
+    if args.section in (None, "keystrokes"):
+        keystrokes(args)
+    if args.section in (None, "long-lines"):
+        long_lines(args.long, args.slow_runs, args.only)
 
 
 if __name__ == "__main__":

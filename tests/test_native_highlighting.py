@@ -102,3 +102,25 @@ def test_deleted_object_raises(cls, deleted):
     sip.delete(deleted(highlighter))
     with pytest.raises(RuntimeError, match="has been deleted"):
         highlighter.highlightBlock("a = b + 1 == 2 != 3")
+
+
+# --- changes after the native path has run -------------------------------------------------------
+
+def override_in_class(h):
+    type(h).setFormat = lambda self, start, length, fmt: QSyntaxHighlighter.setFormat(
+        self, start, 1, fmt)
+
+
+@pytest.mark.parametrize("change", [*CHANGES, replace_tri_double, override_in_class],
+                         ids=lambda f: f.__name__)
+def test_change_after_highlighting_takes_the_surface_loop(change):
+    # The native path remembers what its last full check found (the version tags of the class and
+    # of the instance's dictionary): a change made after it has run must still be seen.
+    text = 'def f(x): return x + 1\ny = """a\nb""" != 2'
+    changed_late = make(type("Late", (VLMPythonHighlighter,), {}), text)
+    before = read_back(changed_late)
+    change(changed_late)
+    changed_first = make(type("First", (VLMPythonHighlighter,), {}), text)
+    change(changed_first)
+    after = read_back(changed_late)
+    assert after == read_back(changed_first) and after != before

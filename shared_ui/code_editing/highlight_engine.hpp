@@ -44,8 +44,8 @@ class RuleTable {
     int fallback_count() const;
 
   private:
-    struct Unit;
-    std::vector<std::unique_ptr<Unit>> units_;
+    struct Compiled;
+    std::unique_ptr<Compiled> compiled_;
 };
 
 // The rule loop itself: one QRegularExpression per rule, searched again and again.

@@ -102,6 +102,23 @@ template <typename T> T *unwrap(PyObject *wrapper) {
     return static_cast<T *>(pointer);
 }
 
+// sip keeps a wrapper's C++ address in the first field after the object header and clears it
+// when the C++ object is deleted (sip.delete, or a QObject's parent deleting it). Reading that
+// field spares a call of sip.unwrapinstance or sip.isdeleted on every block, which together cost
+// as much as a third of the matching. The layout is confirmed for each object when it is first
+// watched (the field must hold what sip.unwrapinstance reported); where it is not, sip is asked.
+void *sip_address(PyObject *wrapper) {
+    void *address;
+    std::memcpy(&address, reinterpret_cast<const char *>(wrapper) + sizeof(PyObject),
+                sizeof address);
+    return address;
+}
+
+bool address_field_holds(PyObject *wrapper, const void *address) {
+    return Py_TYPE(wrapper)->tp_basicsize >= Py_ssize_t(sizeof(PyObject) + sizeof(void *)) &&
+           sip_address(wrapper) == address;
+}
+
 // The rules as __init__ built them, with what is needed to notice a later change cheaply.
 //
 // The list and its items are compared by identity. The patterns are read once, here: the
@@ -110,21 +127,26 @@ template <typename T> T *unwrap(PyObject *wrapper) {
 // in place (STYLES["keyword"].setForeground(...)), and those are the very objects the rules hold,
 // so the native path paints with the live formats and checks them on every block. Qt shares a
 // format's data implicitly: a copy taken here keeps the same data pointer until the original is
-// changed, so comparing the live object's bytes with the copy's is an exact "unchanged" test.
+// changed, so the live object's bytes, unchanged since they were taken, are an exact
+// "unchanged" test; where they differ (an assignment of an equal format), Qt compares.
 struct WatchedFormat {
     PyObject *object; // kept alive by the rule items
     const QTextCharFormat *live;
     QTextCharFormat copy;
-    // sip keeps a wrapper's C++ address in the first field after the object header and clears
-    // it when the C++ object is deleted (sip.delete). Reading that field spares a call of
-    // sip.isdeleted for every format on every block, which cost as much as all the matching.
-    // The layout is confirmed for each object when it is first watched (the field must hold what
-    // sip.unwrapinstance reported); where it is not, the check asks sip.isdeleted.
+    // The live object's bytes when they last compared equal to `copy`, padding included, which
+    // a byte comparison with `copy` itself would trip over.
+    mutable std::array<unsigned char, sizeof(QTextCharFormat)> bytes;
+    // See sip_address(): whether the wrapper's address field can be read directly.
     bool address_field_confirmed;
+
+    WatchedFormat(PyObject *object_, const QTextCharFormat *live_, bool confirmed)
+        : object(object_), live(live_), copy(*live_), address_field_confirmed(confirmed) {
+        std::memcpy(bytes.data(), static_cast<const void *>(live), bytes.size());
+    }
 
     bool deleted() const {
         if (address_field_confirmed)
-            return address_field(object) == nullptr;
+            return sip_address(object) == nullptr;
         PyObject *answer = PyObject_CallOneArg(names().is_deleted, object);
         if (answer == nullptr)
             throw py::error_already_set();
@@ -133,15 +155,44 @@ struct WatchedFormat {
         return gone;
     }
     bool unchanged() const {
-        return std::memcmp(static_cast<const void *>(live), static_cast<const void *>(&copy),
-                           sizeof(QTextCharFormat)) == 0 ||
-               *live == copy;
+        if (std::memcmp(static_cast<const void *>(live), bytes.data(), bytes.size()) == 0)
+            return true;
+        if (!(*live == copy))
+            return false;
+        std::memcpy(bytes.data(), static_cast<const void *>(live), bytes.size());
+        return true;
     }
-    static void *address_field(PyObject *wrapper) {
-        void *address;
-        std::memcpy(&address, reinterpret_cast<const char *>(wrapper) + sizeof(PyObject),
-                    sizeof address);
-        return address;
+};
+
+// What the last full check of a highlighter found unchanged: its type and its instance
+// dictionary, each with its version tag. CPython gives a type a new tag whenever anything in the
+// dictionary of the type or of one of its bases changes (its own attribute cache relies on that),
+// and a dictionary a new one on every change of its items, from a counter shared by all of them,
+// so while both tags are still the ones seen, every method and attribute looked up by the full
+// check resolves as it did then, and the check need not run again.
+struct Verified {
+    PyTypeObject *type = nullptr;
+    unsigned int type_tag = 0;
+    PyObject *dict = nullptr;
+    std::uint64_t dict_tag = 0;
+
+    static Verified of(PyTypeObject *type, PyObject *dict) {
+        if (!PyType_HasFeature(type, Py_TPFLAGS_VALID_VERSION_TAG))
+            return {};
+        return {type, type->tp_version_tag, dict, dict_version(dict)};
+    }
+    bool operator==(const Verified &other) const {
+        return type != nullptr && type == other.type && type_tag == other.type_tag &&
+               dict == other.dict && dict_tag == other.dict_tag;
+    }
+    static std::uint64_t dict_version(PyObject *dict) {
+#if PY_VERSION_HEX < 0x030C0000
+        return reinterpret_cast<PyDictObject *>(dict)->ma_version_tag;
+#else
+        // Newer interpreters keep no public version tag: every block takes the full check.
+        (void)dict;
+        return 0;
+#endif
     }
 };
 
@@ -151,11 +202,15 @@ struct State {
     py::object rules_copy;                      // a tuple of those items
     std::vector<WatchedFormat> formats;         // one per distinct format object
     std::vector<const QTextCharFormat *> by_id; // the format painted for each format id
+    std::vector<char> equal;                    // whether the formats of two ids are equal
     std::shared_ptr<const RuleTable> table;
 
     bool triple_quotes = false;
     py::object tri_double;
     highlight::TripleQuotePass pass;
+
+    mutable Verified verified;            // see Verified
+    bool address_field_confirmed = false; // the highlighter's, see sip_address()
 
     py::object weakref; // drops this state when the highlighter's wrapper goes
 };
@@ -210,24 +265,21 @@ const QTextCharFormat *char_format(PyObject *object) {
     return is ? unwrap<QTextCharFormat>(object) : nullptr;
 }
 
-// Format ids by value: formats that are equal colour alike, so rules with equal formats form one
-// unit even when their style names differ (the dark palettes repeat colours).
-FormatId format_id(State &state, PyObject *object) {
+// Format ids in rule order: consecutive rules whose formats are equal share one, so that they form
+// one unit of the engine even when their style names differ (the dark palettes repeat colours),
+// and a new one starts with each other format, so that the engine's units are the format ids and
+// it has none to translate. `fresh` starts a new one in any case (the triple-quote pass's).
+FormatId format_id(State &state, PyObject *object, bool fresh = false) {
     const QTextCharFormat *format = char_format(object);
     if (format == nullptr)
         return kNoFormat;
     bool watched = false;
     for (const WatchedFormat &known : state.formats)
         watched = watched || known.object == object;
-    if (!watched) {
-        const bool confirmed =
-            Py_TYPE(object)->tp_basicsize >= Py_ssize_t(sizeof(PyObject) + sizeof(void *)) &&
-            WatchedFormat::address_field(object) == format;
-        state.formats.push_back({object, format, *format, confirmed});
-    }
-    for (size_t id = 0; id < state.by_id.size(); ++id)
-        if (*state.by_id[id] == *format)
-            return FormatId(id);
+    if (!watched)
+        state.formats.emplace_back(object, format, address_field_holds(object, format));
+    if (!fresh && !state.by_id.empty() && *state.by_id.back() == *format)
+        return FormatId(state.by_id.size() - 1);
     state.by_id.push_back(format);
     return FormatId(state.by_id.size() - 1);
 }
@@ -275,25 +327,27 @@ std::unique_ptr<State> build_state(py::handle self, HighlighterKind kind) {
             return nullptr;
         int overflow = 0;
         const long value = PyLong_AsLongAndOverflow(in_state, &overflow);
-        const FormatId id = format_id(*state, PyTuple_GET_ITEM(tri, 2));
+        const FormatId id = format_id(*state, PyTuple_GET_ITEM(tri, 2), true);
         if (overflow != 0 || value < INT_MIN || value > INT_MAX || id == kNoFormat)
             return nullptr;
         state->triple_quotes = true;
         state->tri_double = py::reinterpret_borrow<py::object>(tri);
         state->pass = {int(value), id};
     }
+    const size_t ids = state->by_id.size();
+    state->equal.resize(ids * ids);
+    for (size_t a = 0; a < ids; ++a)
+        for (size_t b = 0; b < ids; ++b)
+            state->equal[a * ids + b] = *state->by_id[a] == *state->by_id[b];
     state->table = shared_table(rule_list);
     return state;
 }
 
-// True while the highlighter still is what the native path models (see the header).
-bool unchanged(py::handle self, const State &state, HighlighterKind kind) {
-    PyTypeObject *type = Py_TYPE(self.ptr());
+// The methods, `rules` and `tri_double` as the instance and its class resolve them.
+bool attributes_unchanged(PyTypeObject *type, PyObject *dict, const State &state,
+                          HighlighterKind kind) {
     const ClassFacts &expected = facts(kind);
     const int guarded = kind == HighlighterKind::Python ? kGuardedMethods : kGuardedMethods - 1;
-    PyObject *dict = instance_dict(self);
-    if (!expected.known || dict == nullptr)
-        return false;
     for (int i = 0; i < guarded; ++i) {
         if (_PyType_Lookup(type, names().methods[i]) != expected.methods[i])
             return false;
@@ -303,6 +357,26 @@ bool unchanged(py::handle self, const State &state, HighlighterKind kind) {
     if (_PyType_Lookup(type, names().rules) != nullptr ||
         PyDict_GetItemWithError(dict, names().rules) != state.rules.ptr())
         return false;
+    if (state.triple_quotes &&
+        (_PyType_Lookup(type, names().tri_double) != nullptr ||
+         PyDict_GetItemWithError(dict, names().tri_double) != state.tri_double.ptr()))
+        return false;
+    return !PyErr_Occurred();
+}
+
+// True while the highlighter still is what the native path models (see the header).
+bool unchanged(py::handle self, const State &state, HighlighterKind kind) {
+    PyTypeObject *type = Py_TYPE(self.ptr());
+    PyObject *dict = instance_dict(self);
+    if (!facts(kind).known || dict == nullptr)
+        return false;
+    if (!(Verified::of(type, dict) == state.verified)) {
+        if (!attributes_unchanged(type, dict, state, kind))
+            return false;
+        // Read after the lookups, which give the type its tag if it had none.
+        state.verified = Verified::of(type, dict);
+    }
+    // Lists carry no version: their items are compared (a few hundred pointers at most).
     PyListObject *list = reinterpret_cast<PyListObject *>(state.rules.ptr());
     if (size_t(Py_SIZE(list)) != state.items.size() ||
         std::memcmp(list->ob_item, state.items.data(), state.items.size() * sizeof(PyObject *)))
@@ -312,28 +386,34 @@ bool unchanged(py::handle self, const State &state, HighlighterKind kind) {
         if (format.deleted() || !format.unchanged())
             return false;
     }
-    if (state.triple_quotes &&
-        (_PyType_Lookup(type, names().tri_double) != nullptr ||
-         PyDict_GetItemWithError(dict, names().tri_double) != state.tri_double.ptr()))
-        return false;
-    return !PyErr_Occurred();
+    return true;
 }
 
-// The text as the loop's regular expressions see it. PyQt hands a str to Qt as
-// QString::fromLatin1, fromUtf16 or fromUcs4, by the width of the str's widest character, and
-// the last two read a leading byte order mark as one: fromUtf16 drops a leading U+FEFF, and drops
-// a leading U+FFFE and swaps the bytes of every unit after it; fromUcs4 drops a leading U+FEFF
-// only. Nothing else changes, and lone surrogates pass through (the engine models them).
-QString as_regex_subject(PyObject *text) {
+// The text as the loop's regular expressions see it, into `subject`, whose buffer is reused. PyQt
+// hands a str to Qt as QString::fromLatin1, fromUtf16 or fromUcs4, by the width of the str's
+// widest character, and the last two read a leading byte order mark as one: fromUtf16 drops a
+// leading U+FEFF, and drops a leading U+FFFE and swaps the bytes of every unit after it;
+// fromUcs4 drops a leading U+FEFF only. Nothing else changes, and lone surrogates pass through
+// (the engine models them). Most code is Latin-1, where the conversion only widens each
+// character: done here into the buffer of the last block, it spares an allocation per block.
+void read_regex_subject(PyObject *text, QString &subject) {
     const Py_ssize_t size = PyUnicode_GET_LENGTH(text);
     const void *data = PyUnicode_DATA(text);
     switch (PyUnicode_KIND(text)) {
-    case PyUnicode_1BYTE_KIND:
-        return QString::fromLatin1(static_cast<const char *>(data), size);
+    case PyUnicode_1BYTE_KIND: {
+        subject.resize(size);
+        const auto *in = static_cast<const unsigned char *>(data);
+        char16_t *out = reinterpret_cast<char16_t *>(subject.data());
+        for (Py_ssize_t i = 0; i < size; ++i)
+            out[i] = in[i];
+        return;
+    }
     case PyUnicode_2BYTE_KIND:
-        return QString::fromUtf16(static_cast<const char16_t *>(data), size);
+        subject = QString::fromUtf16(static_cast<const char16_t *>(data), size);
+        return;
     default:
-        return QString::fromUcs4(static_cast<const char32_t *>(data), size);
+        subject = QString::fromUcs4(static_cast<const char32_t *>(data), size);
+        return;
     }
 }
 
@@ -366,6 +446,8 @@ void prepare_native_highlighting(py::handle self, HighlighterKind kind) {
         states().erase(key);
         return;
     }
+    state->address_field_confirmed =
+        address_field_holds(self.ptr(), unwrap<QSyntaxHighlighter>(self.ptr()));
     state->weakref =
         py::weakref(self, py::cpp_function([key](py::handle) { states().erase(key); }));
     states()[key] = std::move(state);
@@ -382,10 +464,17 @@ bool highlight_block_native(py::handle self, py::handle text, HighlighterKind ki
             throw py::error_already_set();
         return false;
     }
-    const QString qtext = as_regex_subject(text.ptr());
-
-    auto *highlighter = unwrap<QSyntaxHighlighter>(self.ptr());
+    // Never destroyed: see Names. Each is only used while one block is highlighted.
+    static QString *subject = new QString();
     static FormatMap *map = new FormatMap();
+    read_regex_subject(text.ptr(), *subject);
+    const QString &qtext = *subject;
+
+    auto *highlighter = state.address_field_confirmed
+                            ? static_cast<QSyntaxHighlighter *>(sip_address(self.ptr()))
+                            : nullptr;
+    if (highlighter == nullptr) // deleted (sip raises RuntimeError), or not confirmed
+        highlighter = unwrap<QSyntaxHighlighter>(self.ptr());
     state.table->paint(qtext, *map);
     // setFormat colours only the block being highlighted (none outside a rehighlight), measured
     // in the document, not in qtext: a block that starts with a byte order mark is a unit longer.
@@ -400,10 +489,19 @@ bool highlight_block_native(py::handle self, py::handle text, HighlighterKind ki
 
     const FormatId *ids = map->data();
     const qsizetype size = qsizetype(map->size());
+    const size_t count = state.by_id.size();
     for (qsizetype i = 0; i < size;) {
+        // One setFormat per run of equal formats, also where two ids of equal formats meet.
+        const FormatId id = ids[i];
         qsizetype j = i + 1;
-        while (j < size && ids[j] == ids[i])
+        for (;;) {
+            while (j < size && ids[j] == id)
+                ++j;
+            if (j == size || id == kNoFormat || ids[j] == kNoFormat ||
+                !state.equal[size_t(id) * count + size_t(ids[j])])
+                break;
             ++j;
+        }
         if (ids[i] != kNoFormat)
             (highlighter->*set_format)(int(i), int(j - i), *state.by_id[size_t(ids[i])]);
         i = j;
