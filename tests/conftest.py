@@ -55,17 +55,11 @@ def run_python(code: str, host: Path = HOST, check: bool = True, extra_path=()):
 
 
 @pytest.fixture
-def dark_mode():
-    """Sets the host's dark mode for one test; yields a setter."""
+def dark_mode(monkeypatch):
+    """Sets the host's dark mode for one test; gives a setter."""
     from velmora.app_state import app_state_glbl
 
-    before = app_state_glbl.is_dark_mode
-
-    def set_mode(value):
-        app_state_glbl.is_dark_mode = value
-
-    yield set_mode
-    app_state_glbl.is_dark_mode = before
+    return lambda value: monkeypatch.setattr(app_state_glbl, "is_dark_mode", value)
 
 
 @pytest.fixture(params=[False, True], ids=["light", "dark"])

@@ -1,9 +1,9 @@
 # ModelSelectionState and the two loaders that fetch from the host's clients on a worker thread.
+import builtins
 import threading
 from types import SimpleNamespace
 
 import pytest
-from conftest import run_python
 from velmora.vlm_thread import VLMThread
 from velmoracore import canned as canned_module
 from velmoracore.api_k8s import ModelMeta, ModelPrefix, ModelVersionInfo
@@ -177,20 +177,13 @@ def test_errors_propagate_out_of_run_unchanged(qtbot, fake, loader_class, replie
         assert loader.model_conf is None
 
 
-def test_region_of_the_wrong_type_fails_the_assertion_unless_optimised(monkeypatch):
+# `python -O` sets the builtin __debug__ to False, which is what the loader reads.
+def test_region_of_the_wrong_type_fails_the_assertion_unless_optimised(monkeypatch, canned):
+    region = SimpleNamespace(k8s_config=K8sConfig(HOST_URL))
     with pytest.raises(AssertionError) as info:
-        GetModelConfigThread(None, SimpleNamespace(k8s_config=K8sConfig(HOST_URL)), META)
+        GetModelConfigThread(None, region, META)
     assert info.value.args == ()
-    monkeypatch.setenv("PYTHONOPTIMIZE", "1")
-    run_python("""
-        from types import SimpleNamespace
-        import shared_ui
-        from velmoracore import canned
-        from velmoracore.api_k8s import ModelMeta, ModelPrefix
-        canned.canned.delay_sec = 0
-        canned.canned.tokens["m-1"] = None
-        region = SimpleNamespace(k8s_config=SimpleNamespace(host_url="h"))
-        loader = shared_ui.GetModelConfigThread(None, region, ModelMeta("m-1", "n", ModelPrefix("p")))
-        loader._run()
-        assert canned.canned.calls[-1] == ("get_model_config", "h", None, "p", "n", None)
-    """)
+    monkeypatch.setitem(vars(builtins), "__debug__", False)
+    canned.tokens["m-1"] = None  # the token assertion goes too
+    GetModelConfigThread(None, region, META)._run()
+    assert canned.calls[-1] == ("get_model_config", HOST_URL, None, "own-prefix", "churn", None)
