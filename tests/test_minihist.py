@@ -96,13 +96,10 @@ def test_new_view(qtbot, dark_mode, monkeypatch, dark, app_state, background):
     chart = QChart()
     view = MiniHistChartView(chart=chart, parent=parent, on_vlm_click_handler=None)
     dark_mode(not dark)
-    assert list(vars(view)) == [
-        "view_mode", "bin_edges", "hist_values", "hist_val_total_count", "std_val",
-        "default_description", "on_vlm_click_handler", "app_state", "current_series_pos",
-        "bar_set", "series", "processing_mouse_move", "vlm_number_format_util"]
     assert (view.view_mode, view.bin_edges, view.hist_values, view.hist_val_total_count) == (
         SAMPLING, [-1], [-1], -1)
     assert (view.std_val, view.current_series_pos, view.processing_mouse_move) == (-1.0, 0, False)
+    assert (view.default_description, view.on_vlm_click_handler) == (None, None)
     assert view.toolTipDuration() == AppDef.M_HIST_TOOL_TIP_DURATION
     assert (chart.minimumSize().toSize(), chart.maximumSize().toSize()) == (
         QSize(AppDef.M_HIST_MIN_WIDTH, AppDef.M_HIST_MIN_MAX_HEIGHT),
@@ -298,47 +295,38 @@ def ranged(low, high, count, percent, last=False):
             f"<b>{F(count)}</b> samples, <b>{percent}%</b> ")
 
 
-BAR_1 = ranged(10, 20, 10, "50")
-
-
-# Half-way between two bars the even one wins; outside the bars the tool tip goes and the
-# chart keeps its own.
-@pytest.mark.parametrize("x, index, text", [
-    (1.2, 1, BAR_1),
-    (-0.4, 0, ranged(0, 10, 5, "25")),
-    (0.5, 0, ranged(0, 10, 5, "25")),
-    (1.5, 2, ranged(20, 30, 3, "15")),
-    (2.5, 2, ranged(20, 30, 3, "15")),
-    (3.0, 3, ranged(30, 40, 2, "10", last=True)),
-    (-0.6, -1, None),
-    (4.6, 5, None),
+# Vertical bars are found along x, horizontal ones along y; half-way between two bars the even
+# one wins. Outside the bars the tool tip goes, and the chart keeps the one it had.
+@pytest.mark.parametrize("counts, total, x, y, index, text", [
+    ([5, 10, 3, 2], 20, 1.2, 0, 1, ranged(10, 20, 10, "50")),
+    ([5, 10, 3, 2], 20, -0.4, 0, 0, ranged(0, 10, 5, "25")),
+    ([5, 10, 3, 2], 20, 0.5, 0, 0, ranged(0, 10, 5, "25")),
+    ([5, 10, 3, 2], 20, 1.5, 0, 2, ranged(20, 30, 3, "15")),
+    ([5, 10, 3, 2], 20, 2.5, 0, 2, ranged(20, 30, 3, "15")),
+    ([5, 10, 3, 2], 20, 3.0, 0, 3, ranged(30, 40, 2, "10", last=True)),
+    ([5, 10, 3, 2], 20, -0.6, 0, -1, None),
+    ([5, 10, 3, 2], 20, 4.6, 0, 5, None),
+    ([3, 1], 4, 0, 0, 0, f"<b>{F(0.0)}</b> has <b>3</b> samples <b>75%</b>"),
+    ([3, 1], 4, 0, 1, 1, f"<b>{F(1.0)}</b> has <b>1</b> samples <b>25%</b>"),
+    ([3, 1], 0, 0, 1, 1, f"<b>{F(1.0)}</b> has <b>1</b> samples <b>50%</b>"),
+    ([1, 1, 1], 3, 0, 2, 2, ranged(2, 3, 1, "33.3", last=True)),
+    ([2, 1, 0], 3, 0, 0, 0, ranged(0, 1, 2, "66.7")),
+    ([2, 1, 0], -5, 0, 0, 0, ranged(0, 1, 2, "50")),
 ])
-def test_column_hover_explains_the_bar_under_the_pointer(qtbot, four_bars, clicks, x, index, text):
-    assert hover(four_bars, 1) == BAR_1
-    hover(four_bars, x)
+def test_hover_explains_the_bar_under_the_pointer(qtbot, strip, clicks, counts, total, x, y, index,
+                                                   text):
+    view = strip.mini_hist_chart_view
+    edges = {2: [0.0, 0.5, 1.0], 3: [0, 1, 2, 3], 4: [0, 10, 20, 30, 40]}[len(counts)]
+    view.update_chart(counts, edges, total, view_mode=COLUMN)
+    strip.set_animations_on(False)
+    first = hover(view, 1, 1)
+    hover(view, x, y)
     qtbot.waitUntil(lambda: QToolTip.isVisible() == (text is not None), timeout=2000)
     assert QToolTip.text() == text or text is None
-    assert four_bars.current_series_pos == index
-    assert (four_bars.toolTip(), four_bars.chart().toolTip()) == (text or "", text or BAR_1)
-    press(four_bars, x)
+    assert view.current_series_pos == index
+    assert first and (view.toolTip(), view.chart().toolTip()) == (text or "", text or first)
+    press(view, x, y)
     assert clicks == [((), index)]
-
-
-@pytest.mark.parametrize("counts, total, y, text", [
-    ([3, 1], 4, 0, f"<b>{F(0.0)}</b> has <b>3</b> samples <b>75%</b>"),
-    ([3, 1], 4, 1, f"<b>{F(1.0)}</b> has <b>1</b> samples <b>25%</b>"),
-    ([3, 1], 0, 1, f"<b>{F(1.0)}</b> has <b>1</b> samples <b>50%</b>"),
-    ([1, 1, 1], 3, 2, ranged(2, 3, 1, "33.3", last=True)),
-    ([2, 1, 0], 3, 0, ranged(0, 1, 2, "66.7")),
-    ([2, 1, 0], -5, 0, ranged(0, 1, 2, "50")),
-])
-def test_horizontal_bars_use_the_vertical_position(strip, counts, total, y, text):
-    view = strip.mini_hist_chart_view
-    view.update_chart(counts, [0.0, 0.5, 1.0] if len(counts) == 2 else [0, 1, 2, 3], total,
-                      view_mode=COLUMN)
-    strip.set_animations_on(False)
-    assert hover(view, 0, y) == text
-    assert view.current_series_pos == y
 
 
 def test_sampling_hover_shows_the_description_and_press_does_nothing(strip, clicks):
