@@ -4,7 +4,6 @@ import threading
 from types import SimpleNamespace
 
 import pytest
-from velmora.vlm_thread import VLMThread
 from velmoracore import canned as canned_module
 from velmoracore.api_k8s import ModelMeta, ModelPrefix, ModelVersionInfo
 from velmoracore.cloud_def import K8sConfig, K8sRegion
@@ -112,21 +111,15 @@ def test_workflow_services_loader_failure(qtbot, canned):
     assert loader.workflow_services is None and loader.op_result.success is False
 
 
-def test_call_forms_and_threads(qtbot, monkeypatch, fake):
-    base_calls = []
-    base_init = VLMThread.__init__
-
-    def recording_init(self, *args, **kwargs):
-        base_calls.append((args, kwargs))
-        base_init(self, *args, **kwargs)
-
-    monkeypatch.setattr(VLMThread, "__init__", recording_init)
+def test_call_forms_and_threads(qtbot, fake):
     fake.replies.update(get_model_token=("tok", OK), get_model_config=("hdr", "conf", OK),
                         get_workflow_services=(["svc"], OK))
     version = ModelVersionInfo("2")
     config_loader = run(qtbot, GetModelConfigThread(None, REGION, META, version, "y", error_msg="n"))
     services_loader = run(qtbot, GetWorkflowServicesThread(error_msg="n", region=REGION, parent=None))
-    assert base_calls == [((None, "y", "n"), {}), ((None, None, "n"), {})]
+    # The host's base takes the parent and both messages by position or by keyword.
+    assert [(loader.parent(), loader.success_msg, loader.error_msg)
+            for loader in (config_loader, services_loader)] == [(None, "y", "n"), (None, None, "n")]
     assert [c[:3] for c in fake.calls] == [
         ("K8sConsoleClient", (), {"region": REGION}),
         ("ModelHostClient", (), {}),
