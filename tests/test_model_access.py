@@ -28,7 +28,7 @@ def canned():
 
 @pytest.fixture
 def fake(monkeypatch):
-    """Both clients replaced: every call is recorded as (name, args, kwargs, thread id)."""
+    """The host's clients replaced: every call is recorded as (name, args, kwargs, thread id)."""
     record = SimpleNamespace(calls=[], replies={})
 
     class Client:
@@ -43,8 +43,8 @@ def fake(monkeypatch):
                 return record.replies[name]
             return call
 
-    monkeypatch.setattr(shared_ui, "K8sConsoleClient", type("K8sConsoleClient", (Client,), {}))
-    monkeypatch.setattr(shared_ui, "ModelHostClient", type("ModelHostClient", (Client,), {}))
+    for name in ("K8sConsoleClient", "ModelHostClient", "ModelHostUrlResolver"):
+        monkeypatch.setattr(shared_ui, name, type(name, (Client,), {}))
     return record
 
 
@@ -63,22 +63,16 @@ def test_token_reads_as_empty_text_until_set():
 
 
 # Resolved on every read, with the model's own prefix rather than the one the user picked.
-def test_model_url_is_resolved_on_every_read_from_the_models_own_prefix(monkeypatch):
-    calls = []
-
-    class Resolver:
-        def resolve_model_url(self, *args, **kwargs):
-            calls.append((args, kwargs))
-            return f"url-{len(calls)}"
-
-    monkeypatch.setattr(shared_ui, "ModelHostUrlResolver", Resolver)
+def test_model_url_is_resolved_on_every_read_from_the_models_own_prefix(fake):
+    fake.replies["resolve_model_url"] = "url"
     state = ModelSelectionState(REGION, ModelPrefix("picked-prefix"), META)
-    assert state.model_url == "url-1"
+    assert state.model_url == "url"
     state.version_info = ModelVersionInfo("7")
-    assert state.model_url == "url-2"
-    expected = dict(original_host_url=HOST_URL, prefix="own-prefix", model_name="churn")
-    assert calls == [((), {**expected, "version_info": None}),
-                     ((), {**expected, "version_info": ModelVersionInfo("7")})]
+    assert state.model_url == "url"
+    resolve = ("resolve_model_url", (), dict(original_host_url=HOST_URL, prefix="own-prefix",
+                                             model_name="churn", version_info=None))
+    resolve_7 = resolve[:2] + ({**resolve[2], "version_info": ModelVersionInfo("7")},)
+    assert [c[:3] for c in fake.calls] == [("ModelHostUrlResolver", (), {}), resolve, resolve_7]
     with pytest.raises(AttributeError):
         ModelSelectionState(SimpleNamespace(name="eu"), model_meta=META).model_url
 
