@@ -87,7 +87,7 @@ def press(view, x, y=0.0):
 @pytest.mark.parametrize("dark, app_state, background", [
     (True, "host", "#00000000"), (False, "host", "#ffffffff"), (True, None, "#ffffffff"),
 ], ids=["dark", "light", "no-app-state"])
-def test_new_view(qtbot, dark_mode, monkeypatch, dark, app_state, background):
+def test_new_view_and_its_updates(qtbot, dark_mode, monkeypatch, dark, app_state, background):
     dark_mode(dark)
     if app_state is None:
         monkeypatch.setattr(shared_ui, "app_state_glbl", None)
@@ -113,23 +113,16 @@ def test_new_view(qtbot, dark_mode, monkeypatch, dark, app_state, background):
     assert view.series.barSets() == [view.bar_set] and view.bar_set.label() == "VLMBarSet"
     brush = chart.backgroundBrush().color().name(QColor.NameFormat.HexArgb)
     assert (chart.isBackgroundVisible(), brush) == (background != "#00000000", background)
-
-
-@pytest.mark.parametrize("values, series_type", [
-    ([], QHorizontalBarSeries), ([7], QHorizontalBarSeries), ([1, 2, 3], QHorizontalBarSeries),
-    ([1, 2, 3, 4], QBarSeries), ((5.5, 0, 2, 1, 9), QBarSeries),
-])
-def test_update_chart_replaces_the_one_series(qtbot, monkeypatch, values, series_type):
-    view = MiniHistChartView(QChart(), None, None)
-    qtbot.addWidget(view)
-    view.update_chart(hist_values=[9, 9, 9, 9], bin_edges=[0], hist_val_total_count=1,
-                      view_mode=SAMPLING, default_description="old")
-    monkeypatch.setattr(AppDef, "M_HIST_MAX_WIDTH", 222)  # sizes are read from the host each time
-    view.update_chart(values, [0, 1], 10, view_mode=COLUMN)
-    assert view.chart().maximumSize().toSize().width() == 222
-    assert bars(view) == (series_type, [float(v) for v in values])
-    assert view.chart().series() == [view.series] and view.series.barSets() == [view.bar_set]
-    assert (view.hist_values, view.view_mode, view.default_description) == (values, COLUMN, None)
+    # Each update replaces the one series (four bars or more stand, fewer lie) and reads the
+    # host's sizes again.
+    view.update_chart(hist_values=[9] * 4, bin_edges=[0], hist_val_total_count=1, view_mode=SAMPLING,
+                      default_description="old")
+    assert bars(view) == (QBarSeries, [9.0] * 4)
+    monkeypatch.setattr(AppDef, "M_HIST_MAX_WIDTH", 222)
+    view.update_chart((5.5, 0, 2), [0, 1], 10, view_mode=COLUMN)
+    assert bars(view) == (QHorizontalBarSeries, [5.5, 0.0, 2.0])
+    assert chart.maximumSize().toSize().width() == 222 and view.series.barSets() == [view.bar_set]
+    assert (view.hist_values, view.view_mode, view.default_description) == ((5.5, 0, 2), COLUMN, None)
 
 
 # --- strip ----------------------------------------------------------------------------------
