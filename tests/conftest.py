@@ -42,10 +42,10 @@ assert not BUILD or Path(shared_ui.__file__).parent == Path(BUILD).resolve(), \
 MODULE_DIR = str(Path(shared_ui.__file__).parent)
 
 
-def run_python(code: str, host: Path = HOST, check: bool = True, extra_path=()):
+def run_python(code: str, host: Path = HOST, check: bool = True):
     """Runs `code` in a fresh interpreter that finds the module and the given host."""
     env = dict(os.environ)
-    env["PYTHONPATH"] = os.pathsep.join([*map(str, extra_path), str(host), MODULE_DIR])
+    env["PYTHONPATH"] = os.pathsep.join([str(host), MODULE_DIR])
     env["QT_QPA_PLATFORM"] = "offscreen"
     result = subprocess.run([sys.executable, "-P", "-c", textwrap.dedent(code)], env=env,
                             capture_output=True, text=True, timeout=120)
