@@ -254,13 +254,6 @@ def test_sampling_stats(strip, monkeypatch, args, chart, left, description):
 
 # --- hover and click ------------------------------------------------------------------------
 
-@pytest.fixture
-def four_bars(strip):
-    strip.update_column_stats([5, 10, 3, 2], [0, 10, 20, 30, 40], 20, 0, 8, 15, 25, 40, 17)
-    strip.set_animations_on(False)
-    return strip.mini_hist_chart_view
-
-
 def ranged(low, high, count, percent, last=False):
     return (f"<b>&ge;{F(low)}</b> to <b>{'&le;' if last else '&lt;'}{F(high)}</b> <br>"
             f"<b>{F(count)}</b> samples, <b>{percent}%</b> ")
@@ -314,23 +307,27 @@ def test_sampling_hover_shows_the_description_and_press_does_nothing(strip, clic
 
 
 # A failing hover is logged; a failing click handler's error reaches Qt; no handler, no click.
-def test_hover_and_press_failures(qtbot, four_bars, logged):
-    four_bars.bin_edges = [0, 10]
-    hover(four_bars, 2)
+def test_hover_and_press_failures(qtbot, strip, logged):
+    strip.update_column_stats([5, 10, 3, 2], [0, 10, 20, 30, 40], 20, 0, 8, 15, 25, 40, 17)
+    strip.set_animations_on(False)
+    view = strip.mini_hist_chart_view
+    view.bin_edges = [0, 10]
+    hover(view, 2)
     assert logged() == [("ERROR", "Could not handle mouse move event for mini histogram", IndexError)]
-    assert four_bars.current_series_pos == 2
+    assert view.current_series_pos == 2
+
     def failing():
         raise RuntimeError("host click failed")
 
-    four_bars.on_vlm_click_handler = failing
+    view.on_vlm_click_handler = failing
     with qtbot.capture_exceptions() as errors:
-        press(four_bars, 1)
+        press(view, 1)
     assert [type(e[1]) for e in errors] == [RuntimeError]
-    four_bars.on_vlm_click_handler = None
-    four_bars.current_series_pos = 7
-    press(four_bars, 1)
-    assert four_bars.current_series_pos == 7
-    assert four_bars.mousePressEvent(None, 1, extra=2) is None
+    view.on_vlm_click_handler = None
+    view.current_series_pos = 7
+    press(view, 1)
+    assert view.current_series_pos == 7
+    assert view.mousePressEvent(None, 1, extra=2) is None
 
 
 @pytest.mark.parametrize("victim", ["chart", "view"])

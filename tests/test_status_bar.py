@@ -66,13 +66,11 @@ def test_floating_label_geometry_colour_and_click(qtbot, bar, size, geometry):
     assert not label.isVisible() and bar.has_messages() and label.text() == "Saved"
 
 
-@pytest.mark.parametrize("break_it", ["no parent", "metrics"])
-def test_floating_failure_falls_back_to_the_bar(qtbot, logged, break_it):
-    window = QMainWindow()
-    qtbot.addWidget(window)
-    bar = VLMStatusBar(None if break_it == "no parent" else window)
-    if break_it == "metrics":
-        bar.floating_status_font_metrics = None
+@pytest.mark.parametrize("break_it", [lambda bar: bar.setParent(None),
+                                      lambda bar: setattr(bar, "floating_status_font_metrics", None)],
+                         ids=["no-parent", "metrics"])
+def test_floating_failure_falls_back_to_the_bar(bar, logged, break_it):
+    break_it(bar)
     bar.showMessage2("hello", 200)
     assert bar.status_label.text() == "hello" and not bar.isHidden()
     assert bar.floating_status_label.text() == "" and not bar.floating_status_label.isVisible()
