@@ -42,10 +42,10 @@ assert not BUILD or Path(shared_ui.__file__).parent == Path(BUILD).resolve(), \
 MODULE_DIR = str(Path(shared_ui.__file__).parent)
 
 
-def run_python(code: str, host: Path = HOST, check: bool = True, extra_path=()):
+def run_python(code: str, host: Path = HOST, check: bool = True):
     """Runs `code` in a fresh interpreter that finds the module and the given host."""
     env = dict(os.environ)
-    env["PYTHONPATH"] = os.pathsep.join([*map(str, extra_path), str(host), MODULE_DIR])
+    env["PYTHONPATH"] = os.pathsep.join([str(host), MODULE_DIR])
     env["QT_QPA_PLATFORM"] = "offscreen"
     result = subprocess.run([sys.executable, "-P", "-c", textwrap.dedent(code)], env=env,
                             capture_output=True, text=True, timeout=120)
@@ -55,17 +55,11 @@ def run_python(code: str, host: Path = HOST, check: bool = True, extra_path=()):
 
 
 @pytest.fixture
-def dark_mode():
-    """Sets the host's dark mode for one test; yields a setter."""
+def dark_mode(monkeypatch):
+    """Sets the host's dark mode for one test; gives a setter."""
     from velmora.app_state import app_state_glbl
 
-    before = app_state_glbl.is_dark_mode
-
-    def set_mode(value):
-        app_state_glbl.is_dark_mode = value
-
-    yield set_mode
-    app_state_glbl.is_dark_mode = before
+    return lambda value: monkeypatch.setattr(app_state_glbl, "is_dark_mode", value)
 
 
 @pytest.fixture(params=[False, True], ids=["light", "dark"])

@@ -138,19 +138,6 @@ VARIANTS = {
 
 # --- long adversarial lines --------------------------------------------------------------------
 
-def minified(cls, n):
-    """One line of about n characters of the highlighter's language, as minified code is."""
-    rng = random.Random(n)
-    pieces, out, size = PIECES[cls], [], 0
-    while size < n:
-        out.append(rng.choice(pieces))
-        size += len(out[-1]) + 1
-    return " ".join(out)
-
-
-# Qt's regular expressions run out of stack on a quoted string with more escapes than this.
-ESCAPE_LIMIT = 13106
-
 # Lines that make a matcher work hard, each of about n characters for a highlighter class.
 LINE_KINDS = {
     "col[ without ]": lambda cls, n: "col[" * (n // 4),
@@ -159,7 +146,8 @@ LINE_KINDS = {
     "long string": lambda cls, n: "'" + "x" * n + "'",
     "escapes": lambda cls, n: '"' + "\\x" * (n // 2) + '" "b"',
     "triple quotes": lambda cls, n: '"""' * (n // 3),
-    "minified": minified,
+    # Pieces of the highlighter's language, as minified code is.
+    "minified": lambda cls, n: " ".join(random.Random(n).choices(PIECES[cls], k=n // 4)),
     "number": lambda cls, n: "1" * n,
     "identifier, call": lambda cls, n: "A" * n + "b(",
     "underscores": lambda cls, n: "_" * n,
@@ -195,23 +183,10 @@ def random_line(rng, cls):
     elif shape < 0.97:
         line = rng.choice(list(LINE_KINDS.values()))(cls, rng.randint(1, 200))
     else:
-        # Strings with escapes around the native path's hand-over and around Qt's limit.
-        escapes = rng.choice([1000, ESCAPE_LIMIT]) + rng.randint(-2, 2)
+        # Strings with escapes around the native path's hand-over and around the most Qt's
+        # regular expressions take before they run out of stack.
+        escapes = rng.choice([1000, 13106]) + rng.randint(-2, 2)
         line = LINE_KINDS["escapes"](cls, 2 * escapes)
     if rng.random() < 0.2:
         line = rng.choice(["\ufeff", "\ufffe", "\ufeff\ufeff", "\ufffe\ufeff"]) + line
     return line
-
-
-def fuzz(variant, seed, documents):
-    """The first of `documents` random documents for `variant` on which native and loop differ,
-    in the palette of the moment: (text, difference), or None."""
-    cls, kwargs = VARIANTS[variant]
-    rng = random.Random(f"{variant} {seed}")
-    for _ in range(documents):
-        text = "\n".join(random_line(rng, cls) for _ in range(rng.randint(1, 8)))
-        try:
-            compare(cls, text, **kwargs)
-        except AssertionError as difference:
-            return text, str(difference)
-    return None

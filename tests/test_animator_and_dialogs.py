@@ -85,22 +85,6 @@ def test_restore_spares_hidden_and_deleted_widgets(qtbot, logged, page, make, sp
     assert sip.isdeleted(widget) or widget.styleSheet() == BLUE
 
 
-class Broken(QLabel):
-    def setStyleSheet(self, sheet):
-        raise ValueError("no style")
-
-
-@pytest.mark.parametrize("call", [
-    lambda animator, page: animator.set_animation_to_widget(object(), "color: red;"),
-    lambda animator, page: animator.highlight_widget(Broken(page)),
-    lambda animator, page: animator.reset_style_sheet(shown(Broken(page)), "color: red;"),
-])
-def test_animator_failures_are_logged_at_debug(logged, page, call):
-    assert call(WidgetAnimator(), page) is None
-    [(level, message, error)] = logged()
-    assert (level, message) == ("DEBUG", "Could not change stylesheet") and error is not None
-
-
 def test_dark_mode_read_errors_reach_the_caller(monkeypatch, page):
     monkeypatch.setattr(WidgetAnimator, "app_state", None)
     with pytest.raises(AttributeError):
@@ -126,25 +110,42 @@ def test_dialog_highlights_and_fixes_dark_mode(dialog, page, dark_mode, dark, hi
     assert (label.styleSheet(), combo.styleSheet()) == (highlight, combo_sheet)
 
 
+class Broken(QLabel):
+    def setStyleSheet(self, sheet):
+        raise ValueError("no style")
+
+
 class Raising:
     def __getattr__(self, name):
         raise KeyError(name)
 
 
-@pytest.mark.parametrize("break_it, call, message", [
-    ("widget_animator", lambda d, w: d.highlight_widget(w), "Could not highlight widget okButton"),
-    ("widget_animator", lambda d, w: d.highlight_widget(None), "Could not highlight widget ?"),
-    ("widget_animator", lambda d, w: sip.delete(w) or d.highlight_widget(w),
-     "Could not highlight widget ?"),
-    ("app_state", lambda d, w: d.fix_dark_mode(QComboBox(d)),
-     "Could not change stylesheet for dark mode"),
+def broken(dialog, part):
+    setattr(dialog, part, Raising())
+    return dialog
+
+
+ANIMATOR, DIALOG = ("DEBUG", "Could not change stylesheet"), "Could not highlight widget"
+
+
+# Nothing reaches the caller: the animator logs at debug level, the dialog logs errors.
+@pytest.mark.parametrize("call, level, message, error", [
+    (lambda d, w: WidgetAnimator().set_animation_to_widget(object(), "color: red;"), *ANIMATOR,
+     AttributeError),
+    (lambda d, w: WidgetAnimator().highlight_widget(Broken(d)), *ANIMATOR, ValueError),
+    (lambda d, w: WidgetAnimator().reset_style_sheet(shown(Broken(d.parent)), "x"), *ANIMATOR, ValueError),
+    (lambda d, w: broken(d, "widget_animator").highlight_widget(w), "ERROR", f"{DIALOG} okButton", KeyError),
+    (lambda d, w: broken(d, "widget_animator").highlight_widget(None), "ERROR", f"{DIALOG} ?", KeyError),
+    (lambda d, w: broken(d, "widget_animator").highlight_widget(sip.delete(w) or w), "ERROR",
+     f"{DIALOG} ?", KeyError),
+    (lambda d, w: broken(d, "app_state").fix_dark_mode(QComboBox(d)), "ERROR",
+     "Could not change stylesheet for dark mode", KeyError),
 ])
-def test_dialog_failures_are_logged_as_errors(logged, dialog, break_it, call, message):
+def test_failures_are_logged_not_raised(logged, dialog, call, level, message, error):
     widget = QLabel(dialog)
     widget.setObjectName("okButton")
-    setattr(dialog, break_it, Raising())
     assert call(dialog, widget) is None
-    assert logged() == [("ERROR", message, KeyError)]
+    assert logged() == [(level, message, error)]
 
 
 # A failing step (a family that is no text) leaves the font as it was and warns.

@@ -18,10 +18,7 @@ SLOTS = [(f"{side}{n}Label", f"{side}{n}ValueLabel") for side in ("left", "right
 F = NumberFormatUtil().format_number
 SHORT = NumberFormatUtil(use_less_space=True).format_number
 B = " "  # the caption of a pair shown without one
-
-
-def R(rows, estimated=False):
-    return NumberFormatUtil.rows_to_text(rows, estimated=estimated)
+R = NumberFormatUtil.rows_to_text
 
 
 @pytest.fixture
@@ -31,7 +28,10 @@ def clicks():
 
 
 @pytest.fixture
-def strip(qtbot, clicks):
+def strip(qtbot, monkeypatch, clicks):
+    # Without the quartiles the chart gets less room: the strip narrows to this width over 1.25,
+    # truncated (240).
+    monkeypatch.setattr(AppDef, "M_HIST_WITH_LABELS_MAX_WIDTH", 301)
     host = QWidget()
     QVBoxLayout(host).setContentsMargins(0, 0, 0, 0)
     widget = MiniHist(host, on_vlm_click_handler=lambda *args: clicks.append(
@@ -87,7 +87,7 @@ def press(view, x, y=0.0):
 @pytest.mark.parametrize("dark, app_state, background", [
     (True, "host", "#00000000"), (False, "host", "#ffffffff"), (True, None, "#ffffffff"),
 ], ids=["dark", "light", "no-app-state"])
-def test_new_view(qtbot, dark_mode, monkeypatch, dark, app_state, background):
+def test_new_view_and_its_updates(qtbot, dark_mode, monkeypatch, dark, app_state, background):
     dark_mode(dark)
     if app_state is None:
         monkeypatch.setattr(shared_ui, "app_state_glbl", None)
@@ -96,13 +96,10 @@ def test_new_view(qtbot, dark_mode, monkeypatch, dark, app_state, background):
     chart = QChart()
     view = MiniHistChartView(chart=chart, parent=parent, on_vlm_click_handler=None)
     dark_mode(not dark)
-    assert list(vars(view)) == [
-        "view_mode", "bin_edges", "hist_values", "hist_val_total_count", "std_val",
-        "default_description", "on_vlm_click_handler", "app_state", "current_series_pos",
-        "bar_set", "series", "processing_mouse_move", "vlm_number_format_util"]
     assert (view.view_mode, view.bin_edges, view.hist_values, view.hist_val_total_count) == (
         SAMPLING, [-1], [-1], -1)
     assert (view.std_val, view.current_series_pos, view.processing_mouse_move) == (-1.0, 0, False)
+    assert (view.default_description, view.on_vlm_click_handler) == (None, None)
     assert view.toolTipDuration() == AppDef.M_HIST_TOOL_TIP_DURATION
     assert (chart.minimumSize().toSize(), chart.maximumSize().toSize()) == (
         QSize(AppDef.M_HIST_MIN_WIDTH, AppDef.M_HIST_MIN_MAX_HEIGHT),
@@ -116,23 +113,16 @@ def test_new_view(qtbot, dark_mode, monkeypatch, dark, app_state, background):
     assert view.series.barSets() == [view.bar_set] and view.bar_set.label() == "VLMBarSet"
     brush = chart.backgroundBrush().color().name(QColor.NameFormat.HexArgb)
     assert (chart.isBackgroundVisible(), brush) == (background != "#00000000", background)
-
-
-@pytest.mark.parametrize("values, series_type", [
-    ([], QHorizontalBarSeries), ([7], QHorizontalBarSeries), ([1, 2, 3], QHorizontalBarSeries),
-    ([1, 2, 3, 4], QBarSeries), ((5.5, 0, 2, 1, 9), QBarSeries),
-])
-def test_update_chart_replaces_the_one_series(qtbot, monkeypatch, values, series_type):
-    view = MiniHistChartView(QChart(), None, None)
-    qtbot.addWidget(view)
-    view.update_chart(hist_values=[9, 9, 9, 9], bin_edges=[0], hist_val_total_count=1,
-                      view_mode=SAMPLING, default_description="old")
-    monkeypatch.setattr(AppDef, "M_HIST_MAX_WIDTH", 222)  # sizes are read from the host each time
-    view.update_chart(values, [0, 1], 10, view_mode=COLUMN)
-    assert view.chart().maximumSize().toSize().width() == 222
-    assert bars(view) == (series_type, [float(v) for v in values])
-    assert view.chart().series() == [view.series] and view.series.barSets() == [view.bar_set]
-    assert (view.hist_values, view.view_mode, view.default_description) == (values, COLUMN, None)
+    # Each update replaces the one series (four bars or more stand, fewer lie) and reads the
+    # host's sizes again.
+    view.update_chart(hist_values=[9] * 4, bin_edges=[0], hist_val_total_count=1, view_mode=SAMPLING,
+                      default_description="old")
+    assert bars(view) == (QBarSeries, [9.0] * 4)
+    monkeypatch.setattr(AppDef, "M_HIST_MAX_WIDTH", 222)
+    view.update_chart((5.5, 0, 2), [0, 1], 10, view_mode=COLUMN)
+    assert bars(view) == (QHorizontalBarSeries, [5.5, 0.0, 2.0])
+    assert chart.maximumSize().toSize().width() == 222 and view.series.barSets() == [view.bar_set]
+    assert (view.hist_values, view.view_mode, view.default_description) == ((5.5, 0, 2), COLUMN, None)
 
 
 # --- strip ----------------------------------------------------------------------------------
@@ -140,10 +130,6 @@ def test_update_chart_replaces_the_one_series(qtbot, monkeypatch, values, series
 def test_new_strip_layout(qtbot):
     strip = MiniHist(None)
     qtbot.addWidget(strip)
-    labels = [name for pair in SLOTS for name in pair]
-    assert list(vars(strip)) == ["visible_state", "horizontalLayout", "gridLayoutLeft", *labels[:6],
-                                 "mini_hist_chart_view", "gridLayoutRight", *labels[6:],
-                                 "vlm_number_format_util"]
     layout = strip.horizontalLayout
     assert layout.objectName() == "horizontalLayout" and layout.getContentsMargins() == (0, 0, 0, 0)
     assert [layout.itemAt(i).layout() or layout.itemAt(i).widget() for i in range(layout.count())] == [
@@ -171,19 +157,12 @@ def test_new_strip_layout(qtbot):
 EDGES = [float(e) for e in range(0, 110, 10)]
 
 
-@pytest.mark.parametrize("avg, order", [
-    (1.0, ["Min", "Avg", "25%", "50%", "75%", "Max"]),
-    (25.0, ["Min", "25%", "Avg", "50%", "75%", "Max"]),
-    (50.0, ["Min", "25%", "50%", "Avg", "75%", "Max"]),
-    (74.9, ["Min", "25%", "50%", "Avg", "75%", "Max"]),
-    (75.0, ["Min", "25%", "50%", "75%", "Avg", "Max"]),
-])
-def test_column_stats_place_avg_among_the_quartiles(strip, avg, order):
+@pytest.mark.parametrize("avg, avg_slot", [(1.0, 1), (25.0, 2), (50.0, 3), (74.9, 3), (75.0, 4)])
+def test_column_stats_place_avg_among_the_quartiles(strip, avg, avg_slot):
     assert not strip.isVisible() and QWidget.isVisible(strip) and strip.view_mode is SAMPLING
     strip.update_column_stats([1, 2, 3, 4, 5, 6, 7, 8, 9, 10], EDGES, 55, 0, 25.0, 50.0, 75.0, 100, avg)
-    values = {"Min": "0", "25%": SHORT(25.0), "50%": SHORT(50.0), "75%": SHORT(75.0),
-              "Max": "100", "Avg": SHORT(avg)}
-    assert slots(strip) == [(caption, values[caption]) for caption in order]
+    shown = [("Min", "0"), ("25%", SHORT(25.0)), ("50%", SHORT(50.0)), ("75%", SHORT(75.0)), ("Max", "100")]
+    assert slots(strip) == shown[:avg_slot] + [("Avg", SHORT(avg))] + shown[avg_slot:]
     assert strip.isVisible() and strip.view_mode is COLUMN
 
 
@@ -215,18 +194,7 @@ def test_column_stats_reduce_end_and_middle_histograms(strip, counts, total, edg
     assert bars(view) == (QBarSeries if len(chart) > 3 else QHorizontalBarSeries, chart)
     assert (view.hist_values, view.bin_edges, view.hist_val_total_count) == (chart, chart_edges, total)
     assert slots(strip) == shown
-
-
-# Without the quartiles the chart gets less room: the strip narrows to the width over 1.25.
-@pytest.mark.parametrize("wide, narrow", [(301, 240), (5, 4)])
-def test_narrow_width_is_wide_over_one_and_a_quarter_truncated(strip, monkeypatch, wide, narrow):
-    monkeypatch.setattr(AppDef, "M_HIST_WITH_LABELS_MAX_WIDTH", wide)
-    strip.update_column_stats([1, 1], [0, 1, 2], 2, 0, 0, 1, 1, 2, 1)
-    assert strip.maximumSize() == QSize(narrow, AppDef.M_HIST_MIN_MAX_HEIGHT)
-    strip.update_ws_sampling_stats(5, 5, 5)
-    assert strip.maximumWidth() == narrow
-    strip.update_column_stats([1, 1, 1], [0, 1, 2, 3], 3, 0, 0, 1, 1, 2, 1)
-    assert strip.maximumWidth() == wide
+    assert strip.maximumSize() == QSize(301 if shown[0][0] == "Min" else 240, AppDef.M_HIST_MIN_MAX_HEIGHT)
 
 
 # A failed update leaves the labels and the width as they were; the chart may have changed by
@@ -280,65 +248,49 @@ def test_sampling_stats(strip, monkeypatch, args, chart, left, description):
     assert (view.view_mode, view.bin_edges, view.hist_val_total_count) == (SAMPLING, [-1], -1)
     assert view.default_description == "\n".join(description)
     assert slots(strip) == left + [None] * 3
-    assert strip.isVisible() and strip.view_mode is SAMPLING
+    assert strip.isVisible() and strip.view_mode is SAMPLING and strip.maximumWidth() == 240
     assert view.chart().animationOptions() == QChart.AnimationOption.NoAnimation
 
 
 # --- hover and click ------------------------------------------------------------------------
-
-@pytest.fixture
-def four_bars(strip):
-    strip.update_column_stats([5, 10, 3, 2], [0, 10, 20, 30, 40], 20, 0, 8, 15, 25, 40, 17)
-    strip.set_animations_on(False)
-    return strip.mini_hist_chart_view
-
 
 def ranged(low, high, count, percent, last=False):
     return (f"<b>&ge;{F(low)}</b> to <b>{'&le;' if last else '&lt;'}{F(high)}</b> <br>"
             f"<b>{F(count)}</b> samples, <b>{percent}%</b> ")
 
 
-BAR_1 = ranged(10, 20, 10, "50")
-
-
-# Half-way between two bars the even one wins; outside the bars the tool tip goes and the
-# chart keeps its own.
-@pytest.mark.parametrize("x, index, text", [
-    (1.2, 1, BAR_1),
-    (-0.4, 0, ranged(0, 10, 5, "25")),
-    (0.5, 0, ranged(0, 10, 5, "25")),
-    (1.5, 2, ranged(20, 30, 3, "15")),
-    (2.5, 2, ranged(20, 30, 3, "15")),
-    (3.0, 3, ranged(30, 40, 2, "10", last=True)),
-    (-0.6, -1, None),
-    (4.6, 5, None),
+# Vertical bars are found along x, horizontal ones along y; half-way between two bars the even
+# one wins. Outside the bars the tool tip goes, and the chart keeps the one it had.
+@pytest.mark.parametrize("counts, total, x, y, index, text", [
+    ([5, 10, 3, 2], 20, 1.2, 0, 1, ranged(10, 20, 10, "50")),
+    ([5, 10, 3, 2], 20, -0.4, 0, 0, ranged(0, 10, 5, "25")),
+    ([5, 10, 3, 2], 20, 0.5, 0, 0, ranged(0, 10, 5, "25")),
+    ([5, 10, 3, 2], 20, 1.5, 0, 2, ranged(20, 30, 3, "15")),
+    ([5, 10, 3, 2], 20, 2.5, 0, 2, ranged(20, 30, 3, "15")),
+    ([5, 10, 3, 2], 20, 3.0, 0, 3, ranged(30, 40, 2, "10", last=True)),
+    ([5, 10, 3, 2], 20, -0.6, 0, -1, None),
+    ([5, 10, 3, 2], 20, 4.6, 0, 5, None),
+    ([3, 1], 4, 0, 0, 0, f"<b>{F(0.0)}</b> has <b>3</b> samples <b>75%</b>"),
+    ([3, 1], 4, 0, 1, 1, f"<b>{F(1.0)}</b> has <b>1</b> samples <b>25%</b>"),
+    ([3, 1], 0, 0, 1, 1, f"<b>{F(1.0)}</b> has <b>1</b> samples <b>50%</b>"),
+    ([1, 1, 1], 3, 0, 2, 2, ranged(2, 3, 1, "33.3", last=True)),
+    ([2, 1, 0], 3, 0, 0, 0, ranged(0, 1, 2, "66.7")),
+    ([2, 1, 0], -5, 0, 0, 0, ranged(0, 1, 2, "50")),
 ])
-def test_column_hover_explains_the_bar_under_the_pointer(qtbot, four_bars, clicks, x, index, text):
-    assert hover(four_bars, 1) == BAR_1
-    hover(four_bars, x)
+def test_hover_explains_the_bar_under_the_pointer(qtbot, strip, clicks, counts, total, x, y, index,
+                                                   text):
+    view = strip.mini_hist_chart_view
+    edges = {2: [0.0, 0.5, 1.0], 3: [0, 1, 2, 3], 4: [0, 10, 20, 30, 40]}[len(counts)]
+    view.update_chart(counts, edges, total, view_mode=COLUMN)
+    strip.set_animations_on(False)
+    first = hover(view, 1, 1)
+    hover(view, x, y)
     qtbot.waitUntil(lambda: QToolTip.isVisible() == (text is not None), timeout=2000)
     assert QToolTip.text() == text or text is None
-    assert four_bars.current_series_pos == index
-    assert (four_bars.toolTip(), four_bars.chart().toolTip()) == (text or "", text or BAR_1)
-    press(four_bars, x)
+    assert view.current_series_pos == index
+    assert first and (view.toolTip(), view.chart().toolTip()) == (text or "", text or first)
+    press(view, x, y)
     assert clicks == [((), index)]
-
-
-@pytest.mark.parametrize("counts, total, y, text", [
-    ([3, 1], 4, 0, f"<b>{F(0.0)}</b> has <b>3</b> samples <b>75%</b>"),
-    ([3, 1], 4, 1, f"<b>{F(1.0)}</b> has <b>1</b> samples <b>25%</b>"),
-    ([3, 1], 0, 1, f"<b>{F(1.0)}</b> has <b>1</b> samples <b>50%</b>"),
-    ([1, 1, 1], 3, 2, ranged(2, 3, 1, "33.3", last=True)),
-    ([2, 1, 0], 3, 0, ranged(0, 1, 2, "66.7")),
-    ([2, 1, 0], -5, 0, ranged(0, 1, 2, "50")),
-])
-def test_horizontal_bars_use_the_vertical_position(strip, counts, total, y, text):
-    view = strip.mini_hist_chart_view
-    view.update_chart(counts, [0.0, 0.5, 1.0] if len(counts) == 2 else [0, 1, 2, 3], total,
-                      view_mode=COLUMN)
-    strip.set_animations_on(False)
-    assert hover(view, 0, y) == text
-    assert view.current_series_pos == y
 
 
 def test_sampling_hover_shows_the_description_and_press_does_nothing(strip, clicks):
@@ -354,26 +306,28 @@ def test_sampling_hover_shows_the_description_and_press_does_nothing(strip, clic
     assert view.toolTip() == view.chart().toolTip() != ""
 
 
-def test_hover_failure_is_logged_not_raised(four_bars, logged):
-    four_bars.bin_edges = [0, 10]
-    hover(four_bars, 2)
+# A failing hover is logged; a failing click handler's error reaches Qt; no handler, no click.
+def test_hover_and_press_failures(qtbot, strip, logged):
+    strip.update_column_stats([5, 10, 3, 2], [0, 10, 20, 30, 40], 20, 0, 8, 15, 25, 40, 17)
+    strip.set_animations_on(False)
+    view = strip.mini_hist_chart_view
+    view.bin_edges = [0, 10]
+    hover(view, 2)
     assert logged() == [("ERROR", "Could not handle mouse move event for mini histogram", IndexError)]
-    assert four_bars.current_series_pos == 2
+    assert view.current_series_pos == 2
 
-
-def test_press_without_handler_and_handler_errors(qtbot, four_bars):
     def failing():
         raise RuntimeError("host click failed")
 
-    four_bars.on_vlm_click_handler = failing
+    view.on_vlm_click_handler = failing
     with qtbot.capture_exceptions() as errors:
-        press(four_bars, 1)
+        press(view, 1)
     assert [type(e[1]) for e in errors] == [RuntimeError]
-    four_bars.on_vlm_click_handler = None
-    four_bars.current_series_pos = 7
-    press(four_bars, 1)
-    assert four_bars.current_series_pos == 7
-    assert four_bars.mousePressEvent(None, 1, extra=2) is None
+    view.on_vlm_click_handler = None
+    view.current_series_pos = 7
+    press(view, 1)
+    assert view.current_series_pos == 7
+    assert view.mousePressEvent(None, 1, extra=2) is None
 
 
 @pytest.mark.parametrize("victim", ["chart", "view"])

@@ -1,10 +1,9 @@
 # ModelSelectionState and the two loaders that fetch from the host's clients on a worker thread.
+import builtins
 import threading
 from types import SimpleNamespace
 
 import pytest
-from conftest import run_python
-from velmora.vlm_thread import VLMThread
 from velmoracore import canned as canned_module
 from velmoracore.api_k8s import ModelMeta, ModelPrefix, ModelVersionInfo
 from velmoracore.cloud_def import K8sConfig, K8sRegion
@@ -29,7 +28,7 @@ def canned():
 
 @pytest.fixture
 def fake(monkeypatch):
-    """Both clients replaced: every call is recorded as (name, args, kwargs, thread id)."""
+    """The host's clients replaced: every call is recorded as (name, args, kwargs, thread id)."""
     record = SimpleNamespace(calls=[], replies={})
 
     class Client:
@@ -44,8 +43,8 @@ def fake(monkeypatch):
                 return record.replies[name]
             return call
 
-    monkeypatch.setattr(shared_ui, "K8sConsoleClient", type("K8sConsoleClient", (Client,), {}))
-    monkeypatch.setattr(shared_ui, "ModelHostClient", type("ModelHostClient", (Client,), {}))
+    for name in ("K8sConsoleClient", "ModelHostClient", "ModelHostUrlResolver"):
+        monkeypatch.setattr(shared_ui, name, type(name, (Client,), {}))
     return record
 
 
@@ -64,22 +63,16 @@ def test_token_reads_as_empty_text_until_set():
 
 
 # Resolved on every read, with the model's own prefix rather than the one the user picked.
-def test_model_url_is_resolved_on_every_read_from_the_models_own_prefix(monkeypatch):
-    calls = []
-
-    class Resolver:
-        def resolve_model_url(self, *args, **kwargs):
-            calls.append((args, kwargs))
-            return f"url-{len(calls)}"
-
-    monkeypatch.setattr(shared_ui, "ModelHostUrlResolver", Resolver)
+def test_model_url_is_resolved_on_every_read_from_the_models_own_prefix(fake):
+    fake.replies["resolve_model_url"] = "url"
     state = ModelSelectionState(REGION, ModelPrefix("picked-prefix"), META)
-    assert state.model_url == "url-1"
+    assert state.model_url == "url"
     state.version_info = ModelVersionInfo("7")
-    assert state.model_url == "url-2"
-    expected = dict(original_host_url=HOST_URL, prefix="own-prefix", model_name="churn")
-    assert calls == [((), {**expected, "version_info": None}),
-                     ((), {**expected, "version_info": ModelVersionInfo("7")})]
+    assert state.model_url == "url"
+    resolve = ("resolve_model_url", (), dict(original_host_url=HOST_URL, prefix="own-prefix",
+                                             model_name="churn", version_info=None))
+    resolve_7 = resolve[:2] + ({**resolve[2], "version_info": ModelVersionInfo("7")},)
+    assert [c[:3] for c in fake.calls] == [("ModelHostUrlResolver", (), {}), resolve, resolve_7]
     with pytest.raises(AttributeError):
         ModelSelectionState(SimpleNamespace(name="eu"), model_meta=META).model_url
 
@@ -106,27 +99,15 @@ def test_model_config_loader(qtbot, logged, canned, setup, calls, token, log):
     assert logged() == [("DEBUG", line, None) for line in log]
 
 
-def test_workflow_services_loader_failure(qtbot, canned):
-    canned.services_error = "down"
-    loader = run(qtbot, GetWorkflowServicesThread(None, REGION))
-    assert loader.workflow_services is None and loader.op_result.success is False
-
-
-def test_call_forms_and_threads(qtbot, monkeypatch, fake):
-    base_calls = []
-    base_init = VLMThread.__init__
-
-    def recording_init(self, *args, **kwargs):
-        base_calls.append((args, kwargs))
-        base_init(self, *args, **kwargs)
-
-    monkeypatch.setattr(VLMThread, "__init__", recording_init)
+def test_call_forms_and_threads(qtbot, fake):
     fake.replies.update(get_model_token=("tok", OK), get_model_config=("hdr", "conf", OK),
                         get_workflow_services=(["svc"], OK))
     version = ModelVersionInfo("2")
     config_loader = run(qtbot, GetModelConfigThread(None, REGION, META, version, "y", error_msg="n"))
     services_loader = run(qtbot, GetWorkflowServicesThread(error_msg="n", region=REGION, parent=None))
-    assert base_calls == [((None, "y", "n"), {}), ((None, None, "n"), {})]
+    # The host's base takes the parent and both messages by position or by keyword.
+    assert [(loader.parent(), loader.success_msg, loader.error_msg)
+            for loader in (config_loader, services_loader)] == [(None, "y", "n"), (None, None, "n")]
     assert [c[:3] for c in fake.calls] == [
         ("K8sConsoleClient", (), {"region": REGION}),
         ("ModelHostClient", (), {}),
@@ -140,7 +121,7 @@ def test_call_forms_and_threads(qtbot, monkeypatch, fake):
     main = threading.get_ident()
     assert [c[3] == main for c in fake.calls] == [True, True, False, False, True, False]
     assert (config_loader.model_api_header_meta, config_loader.model_conf) == ("hdr", "conf")
-    assert services_loader.workflow_services == ["svc"]
+    assert services_loader.workflow_services == ["svc"] and services_loader.op_result is OK
 
 
 TOO_FEW = "not enough values to unpack (expected {}, got {})"
@@ -177,20 +158,13 @@ def test_errors_propagate_out_of_run_unchanged(qtbot, fake, loader_class, replie
         assert loader.model_conf is None
 
 
-def test_region_of_the_wrong_type_fails_the_assertion_unless_optimised(monkeypatch):
+# `python -O` sets the builtin __debug__ to False, which is what the loader reads.
+def test_region_of_the_wrong_type_fails_the_assertion_unless_optimised(monkeypatch, canned):
+    region = SimpleNamespace(k8s_config=K8sConfig(HOST_URL))
     with pytest.raises(AssertionError) as info:
-        GetModelConfigThread(None, SimpleNamespace(k8s_config=K8sConfig(HOST_URL)), META)
+        GetModelConfigThread(None, region, META)
     assert info.value.args == ()
-    monkeypatch.setenv("PYTHONOPTIMIZE", "1")
-    run_python("""
-        from types import SimpleNamespace
-        import shared_ui
-        from velmoracore import canned
-        from velmoracore.api_k8s import ModelMeta, ModelPrefix
-        canned.canned.delay_sec = 0
-        canned.canned.tokens["m-1"] = None
-        region = SimpleNamespace(k8s_config=SimpleNamespace(host_url="h"))
-        loader = shared_ui.GetModelConfigThread(None, region, ModelMeta("m-1", "n", ModelPrefix("p")))
-        loader._run()
-        assert canned.canned.calls[-1] == ("get_model_config", "h", None, "p", "n", None)
-    """)
+    monkeypatch.setitem(vars(builtins), "__debug__", False)
+    canned.tokens["m-1"] = None  # the token assertion goes too
+    GetModelConfigThread(None, region, META)._run()
+    assert canned.calls[-1] == ("get_model_config", HOST_URL, None, "own-prefix", "churn", None)

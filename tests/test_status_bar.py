@@ -41,7 +41,7 @@ def bar(qtbot):
 # 28 pixels in from the window's right edge and 5 up from its bottom, in the bar's own colour.
 @pytest.mark.parametrize("size, geometry", [((1000, 700), (922, 674, 50, 21)),
                                             ((640, 480), (562, 454, 50, 21))])
-def test_floating_label_geometry_and_colour(bar, size, geometry):
+def test_floating_label_geometry_colour_and_click(qtbot, bar, size, geometry):
     window = bar.window()
     window.resize(*size)
     bar.floating_status_font_metrics = SimpleNamespace(horizontalAdvance=lambda text: 40,
@@ -61,26 +61,16 @@ def test_floating_label_geometry_and_colour(bar, size, geometry):
     bar.showMessage2(message="in bar", msecs=200, use_floating_label=False)
     assert bar.status_label.text() == "in bar" and bar.isVisible()
     assert label.text() == "Saved" and label.isVisible()
+    # A click hides it but keeps its text.
+    qtbot.mouseClick(label, Qt.MouseButton.LeftButton)
+    assert not label.isVisible() and bar.has_messages() and label.text() == "Saved"
 
 
-@pytest.mark.parametrize("show, floating", [(lambda bar: bar.showMessage("", 500), False),
-                                            (lambda bar: bar.showMessage2("", 500, False), False),
-                                            (lambda bar: bar.showMessage2(None, 500), True)])
-def test_empty_messages_show_no_bar_and_start_no_timer(bar, show, floating):
-    show(bar)
-    assert bar.currentMessage() == "" and not bar.isVisible()
-    assert not bar.hide_status_bar_timer.isActive() and bar.time_to_hide is None
-    if floating:  # the floating path still shows its empty, 10 pixel wide label
-        assert bar.floating_status_label.isVisible() and bar.floating_status_label.width() == 10
-
-
-@pytest.mark.parametrize("break_it", ["no parent", "metrics"])
-def test_floating_failure_falls_back_to_the_bar(qtbot, logged, break_it):
-    window = QMainWindow()
-    qtbot.addWidget(window)
-    bar = VLMStatusBar(None if break_it == "no parent" else window)
-    if break_it == "metrics":
-        bar.floating_status_font_metrics = None
+@pytest.mark.parametrize("break_it", [lambda bar: bar.setParent(None),
+                                      lambda bar: setattr(bar, "floating_status_font_metrics", None)],
+                         ids=["no-parent", "metrics"])
+def test_floating_failure_falls_back_to_the_bar(bar, logged, break_it):
+    break_it(bar)
     bar.showMessage2("hello", 200)
     assert bar.status_label.text() == "hello" and not bar.isHidden()
     assert bar.floating_status_label.text() == "" and not bar.floating_status_label.isVisible()
@@ -115,16 +105,22 @@ def test_hiding_happens_at_the_first_poll_after_the_deadline(qtbot, bar, clock):
     assert not bar.has_messages() and not bar.hide_status_bar_timer.isActive()
 
 
-# Without the host's state a message stays; a time that is no number clears it, silently.
-@pytest.mark.parametrize("app_state, msecs, stays", [(None, 10, True), ("host", "soon", False)],
-                         ids=["no-app-state", "no-time"])
-def test_messages_without_a_deadline(bar, logged, app_state, msecs, stays):
-    if app_state is None:
-        bar.app_state = None
-    bar.showMessage2("text", msecs, use_floating_label=False)
+# An empty message shows no bar (a floating one still shows its empty, 10 pixel wide label);
+# without the host's state a message stays; a time that is no number clears it, silently.
+@pytest.mark.parametrize("show, stays, floating", [
+    (lambda bar: bar.showMessage("", 500), False, False),
+    (lambda bar: bar.showMessage2("", 500, False), False, False),
+    (lambda bar: bar.showMessage2(None, 500), False, True),
+    (lambda bar: setattr(bar, "app_state", None) or bar.showMessage2("text", 10, False), True, False),
+    (lambda bar: bar.showMessage2("text", "soon", use_floating_label=False), False, False),
+], ids=["empty", "empty-in-bar", "empty-floating", "no-app-state", "no-time"])
+def test_messages_without_a_deadline(bar, logged, show, stays, floating):
+    show(bar)
     assert bar.time_to_hide is None and not bar.hide_status_bar_timer.isActive()
+    assert bar.currentMessage() == "" and logged() == []
     assert (bar.has_messages(), bar.isVisible(), bar.status_label.text()) == (stays, stays, stays * "text")
-    assert logged() == []
+    label = bar.floating_status_label
+    assert not floating or (label.isVisible() and label.width() == 10)
 
 
 @pytest.mark.parametrize("where", ["bar", "status_label", "floating", None])
@@ -140,12 +136,6 @@ def test_has_messages_looks_in_all_three_places(bar, where):
     assert bar.has_messages() is (where == "floating")
     bar.clear_messages_and_hide()
     assert bar.has_messages() is False
-
-
-def test_click_hides_the_floating_label_but_keeps_its_text(qtbot, bar):
-    bar.showMessage2("click me", 1000)
-    qtbot.mouseClick(bar.floating_status_label, Qt.MouseButton.LeftButton)
-    assert not bar.floating_status_label.isVisible() and bar.has_messages()
 
 
 @pytest.mark.parametrize("moved", [False, True])

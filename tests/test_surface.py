@@ -1,8 +1,8 @@
 # The module as the host sees it: the names it imports and the classes it defines, in order, with
 # their bases, class attributes and every method's kind and signature.
+import ast
 import importlib
 import inspect
-import re
 
 import pytest
 from velmora.app_conf import app_conf_glbl
@@ -12,6 +12,7 @@ from velmora.notifier import notifier_glbl
 from velmoracore.core_conf import core_conf_glbl
 
 import shared_ui
+from conftest import ROOT
 
 # What the module body imports, in order: {module: names}; `keyword` is bound as the module.
 IMPORTED = {
@@ -44,97 +45,13 @@ IMPORTED = {
     "velmoracore.model_host_client": ["ModelHostClient", "ModelHostUrlResolver"],
 }
 
-# The classes in the module's order, each with its base and its methods in definition order:
-# kind (static, class, property or none) and signature. An indented line continues the one above.
-SURFACE = """
-MiniHistViewMode(IntEnum)
-MiniHistChartView(QChartView)
-    __init__(self, chart, parent, on_vlm_click_handler)
-    set_animations_on(self, animations_on)
-    update_chart(self, hist_values, bin_edges, hist_val_total_count, view_mode,
-        default_description=None)
-    mousePressEvent(self, event, *args, **kwargs)
-    mouseMoveEvent(self, event, *args, **kwargs)
-    on_mouse_move_for_sampling_stat(self, event)
-    on_mouse_move_for_column_stat(self, event)
-MiniHist(QWidget)
-    __init__(self, parent, on_vlm_click_handler=None)
-    isVisible(self)
-    property view_mode(self)
-    set_animations_on(self, animations_on)
-    _MiniHist__update_bucket_labels(self, arr_label_and_value)
-    update_column_stats(self, hist_values, bin_edges, hist_val_total_count, min_val, p25_val,
-        p50_val, p75_val, max_val, avg_val, is_boolean_field=False)
-    update_ws_sampling_stats(self, total_rows, worker_rows, app_rows, total_rows_is_estimated=True)
-VLMPythonHighlighter(QSyntaxHighlighter)
-    static format_text(color, style='')
-    __init__(self, document, highlight_triple_string=False)
-    highlightBlock(self, text)
-    match_multiline(self, text, delimiter, in_state, style)
-VLMHighlighter(QSyntaxHighlighter)
-    static format_text(color, style='')
-    __init__(self, document, vlm_formula_mode=True, arr_function_name=None)
-    highlightBlock(self, text)
-VLMCodeTextEdit(QPlainTextEdit)
-    __init__(self, parent, highlight_triple_string=False)
-    keyPressEvent(self, e)
-VLMSQLHighlighter(QSyntaxHighlighter)
-    static format_text(color, style='')
-    __init__(self, document)
-    highlightBlock(self, text)
-VLMSQLTextEdit(QPlainTextEdit)
-    __init__(self, parent)
-WidgetAnimator(object)
-    reset_style_sheet(self, widget, original_style_sheet='')
-    set_animation_to_widget(self, widget, style, display_for_msec=3000)
-    highlight_widget(self, widget, highlight_for_msec=3000)
-VLMDialog(QDialog)
-    __init__(self, parent)
-    fix_dark_mode(self, combo_widget)
-    static change_font_size(widget, increment_size=None, decrement_size=None, is_bold=None,
-        family=None, weight=None, is_italic=None)
-    highlight_widget(self, widget, highlight_for_msec=3000)
-FontHelper(object)
-    static change_font_size(widget, increment_size=None, decrement_size=None, is_bold=None,
-        family=None, weight=None, is_italic=None)
-PickAnyValueDialog(VLMDialog)
-    __init__(self, parent, text_list, title=None)
-    get_selected_items(self)
-VLMFloatingLabel(QLabel)
-    mousePressEvent(self, event)
-VLMStatusBar(QStatusBar)
-    __init__(self, parent)
-    _on_status_bar_timer(self, *args, **kwargs)
-    clear_messages_and_hide(self)
-    has_messages(self)
-    set_timer_to_hide(self, msecs)
-    showMessage2(self, message, msecs, use_floating_label=True)
-    showMessage(self, message, msecs=1000)
-    clearMessage(self)
-GetModelConfigThread(VLMThread)
-    __init__(self, parent, region, model_meta, version_info=None, success_msg=None,
-        error_msg=None)
-    _run(self)
-GetWorkflowServicesThread(VLMThread)
-    __init__(self, parent, region, success_msg=None, error_msg=None)
-    _run(self)
-ModelSelectionState(object)
-    __init__(self, region, model_prefix=None, model_meta=None, version_info=None)
-    property model_url(self)
-    set_token(self, token)
-    property token(self)
-SaveMode(IntEnum)
-    class from_value(cls, value)
-TabNameHelper(object)
-    static shorten_node_name(node_name)
-"""
-OUTLINE = re.sub(r"\n {8}", " ", SURFACE).strip().split("\n")
-CLASSES = re.findall(r"^(\w+)\(", SURFACE, re.M)
 KINDS = {staticmethod: "static ", classmethod: "class ", property: "property "}
+# The name-mangled helper is the one method the stub leaves out: no host calls it by that name.
+UNSTUBBED = "    _MiniHist__update_bucket_labels(self, arr_label_and_value)"
 
 
 def outline(cls):
-    """The class as SURFACE writes it: its name and base, then one line per method."""
+    """The class as one line with its base, then one per method: kind, name and signature."""
     (base,) = cls.__bases__
     yield f"{cls.__qualname__}({base.__qualname__})"
     for name, value in vars(cls).items():
@@ -144,39 +61,47 @@ def outline(cls):
             yield f"    {kind}{name}{inspect.signature(function)}"
 
 
+def stub_outline():
+    """The public classes of the typed stub, written as outline() writes them, without types."""
+    for cls in ast.parse((ROOT / "stubs" / "shared_ui.pyi").read_text()).body:
+        if isinstance(cls, ast.ClassDef) and not cls.name.startswith("_"):
+            yield f"{cls.name}({ast.unparse(cls.bases[0]) if cls.bases else 'object'})"
+            for method in (node for node in cls.body if isinstance(node, ast.FunctionDef)):
+                for arg in ast.walk(method.args):
+                    if isinstance(arg, ast.arg):
+                        arg.annotation = None
+                kind = "".join(f"{d.id[:-6] if d.id.endswith('method') else d.id} "
+                               for d in method.decorator_list)
+                yield f"    {kind}{method.name}({ast.unparse(method.args)})"
+
+
 def test_namespace_holds_the_imports_then_the_classes_in_order():
     names = [name for name in vars(shared_ui) if not name.startswith("__")]
-    assert names == [name for bound in IMPORTED.values() for name in bound] + CLASSES
+    classes = [line.split("(")[0] for line in stub_outline() if not line.startswith(" ")]
+    assert names == [name for bound in IMPORTED.values() for name in bound] + classes
     for source, bound in IMPORTED.items():
         module = importlib.import_module(source)
         for name in bound:
             assert getattr(shared_ui, name) is (module if source == "keyword" else getattr(module, name))
 
 
-def test_classes_bases_and_methods_in_order():
-    classes = [getattr(shared_ui, name) for name in CLASSES]
-    assert [(cls.__module__, cls.__name__) for cls in classes] == [("shared_ui", n) for n in CLASSES]
-    assert [line for cls in classes for line in outline(cls)] == OUTLINE
+# The stub is the surface we publish: the module holds its classes, bases and methods in its
+# order, with the same kinds, parameter names and defaults.
+def test_classes_bases_and_methods_are_the_stubs_in_order():
+    classes = [value for value in vars(shared_ui).values()
+               if isinstance(value, type) and value.__module__ == "shared_ui"]
+    found = [line for cls in classes for line in outline(cls)]
+    assert UNSTUBBED in found
+    assert [line for line in found if line != UNSTUBBED] == list(stub_outline())
 
 
-def test_shared_class_attributes_are_bound_once_at_import():
-    loggers = [shared_ui.MiniHistChartView.logger, shared_ui.WidgetAnimator.logger,
-               shared_ui.VLMDialog.logger, shared_ui.VLMStatusBar.logger]
-    assert all(logger is shared_ui.get_logger(shared_ui.Log.APP) for logger in loggers)
+# The dialog's class attributes are the host's singletons (the loggers: test_module_loading.py).
+def test_dialog_class_attributes_are_the_hosts_globals():
     assert shared_ui.WidgetAnimator.app_state is app_state_glbl
     dialog = vars(shared_ui.VLMDialog)
-    expected = {"logger": dialog["logger"], "app_state": app_state_glbl, "core_conf": core_conf_glbl,
-                "app_conf": app_conf_glbl, "icons": icons_glbl, "notifier": notifier_glbl}
+    expected = {"app_state": app_state_glbl, "core_conf": core_conf_glbl, "app_conf": app_conf_glbl,
+                "icons": icons_glbl, "notifier": notifier_glbl}
     assert [(key, dialog[key]) for key in dialog if key in expected] == list(expected.items())
-
-
-def test_highlighter_bodies_define_format_text_before_their_lists():
-    for name, lists in [("VLMPythonHighlighter", ["keywords", "operators", "braces"]),
-                        ("VLMHighlighter", ["operators", "braces"]),
-                        ("VLMSQLHighlighter", ["keywords", "operators", "braces"])]:
-        keys = list(vars(getattr(shared_ui, name)))
-        order = [keys.index(key) for key in ["format_text", *lists, "__init__"]]
-        assert order == sorted(order), name
 
 
 # Methods look the module's names up when they run, as Python functions do.

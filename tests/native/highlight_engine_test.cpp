@@ -1,7 +1,7 @@
 // The rule table against the rule loop it stands in for, pattern shape by pattern shape, on
-// random text that the highlighters' blocks never hold too (LF). tests/test_native_highlighting.py
-// holds the module's native path against its surface loop, and test_highlighters.py the
-// multi-line string pass.
+// random text that the highlighters' blocks never hold too (LF). Whole rule lists and the
+// multi-line string pass are held against the loop through the module, in
+// tests/test_native_highlighting.py and test_highlighters.py.
 #include "code_editing/highlight_engine.hpp"
 
 #include <gtest/gtest.h>
@@ -16,22 +16,16 @@ namespace {
 // digits, suffixes, exponents, boundaries against the characters beside the word ranges, against
 // non-ASCII and non-BMP characters, LF.
 const char16_t *const kPieces[] = {
-    u"def",    u"class",   u"self",  u" ",
-    u"\t",     u"\"",      u"'",     u"\\",
-    u"#",      u"--",      u"-",     u"+",
-    u"1",      u"07",      u"0x1Fa", u"1.5e-3",
-    u"l",      u"L",       u"e",     u".",
-    u"col[",   u"]",       u"___",   u"_",
-    u"SUM(",   u"A.B",     u"(",     u")",
-    u"==",     u"<=",      u"<>",    u"=",
-    u"/",      u"IS NULL", u"IS",    u"NULL",
-    u"select", u"Select",  u"é",     u"😀",
-    u"\n",     u"x",       u"9",     u"E",
-    u"Z",      u"z",       u"@",     u"`",
-    u"[",      u"{",       u":",     u"\x80",
-    u"\"\"\"", u"and",     u"True",  u"a_keyword_longer_than_two_dozen_letters"};
+    u"def", u"class", u"self", u" ",   u"\t",   u"\"",     u"'",      u"\\",      u"#",
+    u"--",  u"-",     u"+",    u"1",   u"07",   u"0x1Fa",  u"1.5e-3", u"l",       u"L",
+    u".",   u"col[",  u"]",    u"___", u"_",    u"SUM(",   u"A.B",    u"(",       u")",
+    u"==",  u"<=",    u"<>",   u"=",   u"/",    u"e",      u"IS",     u"IS NULL", u"NULL",
+    u"é",   u"😀",     u"\n",   u"x",   u"9",    u"E",      u"Z",      u"z",       u"@",
+    u"`",   u"[",     u"{",    u":",   u"\x80", u"\"\"\"", u"and",    u"True"};
 
 const QString kHigh(QChar(0xD83D)), kLow(QChar(0xDE00));
+// Longer than any keyword the highlighters know: the keyword set files such words apart.
+const QString kLongWord("a_keyword_longer_than_two_dozen_letters");
 
 // Texts the loop treats specially: Qt refuses a subject with a lone surrogate (a pair is fine),
 // and PCRE2 runs out of stack on a quoted string with more than about 13,000 escapes (with its
@@ -45,6 +39,7 @@ const QString kSpecialTexts[] = {
     "\"" + QString("\\\"").repeated(1100) + "\\\n\"b\" 1",
     "\"" + QString("\\x").repeated(14000) + "\\\n\"b\" 1",
     "'" + QString("\\'").repeated(14000),
+    kLongWord + " " + kLongWord + "z",
 };
 
 QString random_text(std::mt19937 &rng, int pieces) {
@@ -55,91 +50,62 @@ QString random_text(std::mt19937 &rng, int pieces) {
     return text;
 }
 
-struct Case {
-    std::string name;
-    std::vector<Rule> rules;
-    int fallbacks; // rules that stay general regular expressions
-    int texts;     // random texts to try after the special ones
+struct Shape {
+    Rule rule;
+    int fallbacks; // 1 when the rule stays a general regular expression
 };
 
-void PrintTo(const Case &c, std::ostream *os) {
-    *os << c.name;
+void PrintTo(const Shape &s, std::ostream *os) {
+    *os << s.rule.pattern.toStdString();
 }
 
-// Every shape over a rule before it that it must override (one that colours nearly everything
-// with few matches: the rule loop pays for every match); then whole rule lists.
-std::vector<Case> cases() {
-    const std::pair<Rule, int> shapes[] = {
-        {{R"(\bdef\b\s*(\w+))", 1, 1}, 0},
-        {{R"(\bclass\b\s*(\w+))", 1, 1}, 0},
-        {{R"("[^"\\]*(\\.[^"\\]*)*")", 0, 1}, 0},
-        {{R"('[^'\\]*(\\.[^'\\]*)*')", 0, 1}, 0},
-        {{R"(#[^\n]*)", 0, 1}, 0},
-        {{R"(--[^\n]*)", 0, 1}, 0},
-        {{R"(\b[+-]?[0-9]+[lL]?\b)", 0, 1}, 0},
-        {{R"(\b[+-]?0[xX][0-9A-Fa-f]+[lL]?\b)", 0, 1}, 0},
-        {{R"(\b[+-]?[0-9]+(?:\.[0-9]+)?(?:[eE][+-]?[0-9]+)?\b)", 0, 1}, 0},
-        {{R"(\bcol\[.+\])", 0, 1}, 0},
-        {{R"(___.+___)", 0, 1}, 0},
-        {{R"(\b[A-Z]+[A-Z0-9\.\_]*\()", 0, 1}, 0},
-        {{R"(\bIS NULL\b)", 0, 1}, 0},
-        {{R"(\bSUM\()", 0, 1}, 0},
-        {{R"(\bself\b)", 0, 1}, 0},
-        {{R"(\')", 0, 1}, 0},
-        {{R"(\bé\b)", 0, 1}, 0},
-        {{QString(QChar(0x80)), 0, 1}, 0},
-        // A wildcard, an empty alternative, an invalid pattern, half of a surrogate pair (invalid
-        // to Qt as well): these stay regular expressions.
-        {{R"(\bA.B\()", 0, 1}, 1},
-        {{R"(\b|x)", 0, 1}, 1},
-        {{"(", 0, 1}, 1},
-        {{kHigh, 0, 1}, 1},
-    };
-    std::vector<Case> out;
-    for (const auto &[shape, fallbacks] : shapes)
-        out.push_back(
-            {shape.pattern.toStdString(), {{R"([^"]+)", 0, 3}, shape}, fallbacks + 1, 4000});
-    // Units of keywords, operators with subsumed multi-character ones, braces, and the fixed
-    // rules, with formats repeating across units as the palettes do.
-    Case lists{"whole lists", {}, 0, 1500};
-    for (const char *w :
-         {"and", "True", "def", "class", "select", "SELECT", "x9", "e",
-          "a_keyword_longer_than_two_dozen_letters", "a_keyword_longer_than_two_dozen_letterz"})
-        lists.rules.push_back({QString(R"(\b%1\b)").arg(w), 0, 0});
-    lists.rules.push_back({R"(\bIS NULL\b)", 0, 0});
-    for (const char *op : {"=", "==", "<=", "<>", "//", "/", R"(\+=)", R"(\+)", "-", "!="})
-        lists.rules.push_back({op, 0, 1});
-    for (const char *brace : {R"(\()", R"(\))"})
-        lists.rules.push_back({brace, 0, 1});
-    for (const char *p :
-         {R"(\bself\b)", R"("[^"\\]*(\\.[^"\\]*)*")", R"('[^'\\]*(\\.[^'\\]*)*')", R"(")", R"(\')"})
-        lists.rules.push_back({p, 0, 2});
-    lists.rules.push_back({R"(\bdef\b\s*(\w+))", 1, 3});
-    lists.rules.push_back({R"(#[^\n]*)", 0, 4});
-    lists.rules.push_back({R"(\b[+-]?[0-9]+[lL]?\b)", 0, 5});
-    lists.rules.push_back({R"(\b[+-]?[0-9]+(?:\.[0-9]+)?(?:[eE][+-]?[0-9]+)?\b)", 0, 5});
-    lists.rules.push_back({R"(\bcol\[.+\])", 0, 0});
-    out.push_back(lists);
-    return out;
-}
+// Every shape the engine knows, each over a rule before it that it must override (one that
+// colours nearly everything with few matches: the rule loop pays for every match).
+const Shape kShapes[] = {
+    {{R"(\bdef\b\s*(\w+))", 1, 1}, 0},
+    {{R"(\bclass\b\s*(\w+))", 1, 1}, 0},
+    {{R"("[^"\\]*(\\.[^"\\]*)*")", 0, 1}, 0},
+    {{R"('[^'\\]*(\\.[^'\\]*)*')", 0, 1}, 0},
+    {{R"(#[^\n]*)", 0, 1}, 0},
+    {{R"(--[^\n]*)", 0, 1}, 0},
+    {{R"(\b[+-]?[0-9]+[lL]?\b)", 0, 1}, 0},
+    {{R"(\b[+-]?0[xX][0-9A-Fa-f]+[lL]?\b)", 0, 1}, 0},
+    {{R"(\b[+-]?[0-9]+(?:\.[0-9]+)?(?:[eE][+-]?[0-9]+)?\b)", 0, 1}, 0},
+    {{R"(\bcol\[.+\])", 0, 1}, 0},
+    {{R"(___.+___)", 0, 1}, 0},
+    {{R"(\b[A-Z]+[A-Z0-9\.\_]*\()", 0, 1}, 0},
+    {{R"(\bIS NULL\b)", 0, 1}, 0},
+    {{R"(\bSUM\()", 0, 1}, 0},
+    {{R"(\bself\b)", 0, 1}, 0},
+    {{R"(\b)" + kLongWord + R"(\b)", 0, 1}, 0},
+    {{R"(\')", 0, 1}, 0},
+    {{R"(\bé\b)", 0, 1}, 0},
+    {{QString(QChar(0x80)), 0, 1}, 0},
+    // A wildcard, an empty alternative, an invalid pattern, half of a surrogate pair (invalid
+    // to Qt as well): these stay regular expressions.
+    {{R"(\bA.B\()", 0, 1}, 1},
+    {{R"(\b|x)", 0, 1}, 1},
+    {{"(", 0, 1}, 1},
+    {{kHigh, 0, 1}, 1},
+};
 
 } // namespace
 
-class RuleTableTest : public testing::TestWithParam<Case> {};
+class RuleTableTest : public testing::TestWithParam<Shape> {};
 
 TEST_P(RuleTableTest, PaintsWhatTheRuleLoopPaints) {
-    const Case &c = GetParam();
-    const RuleTable table(c.rules);
-    EXPECT_EQ(table.fallback_count(), c.fallbacks);
+    const std::vector<Rule> rules{{R"([^"]+)", 0, 3}, GetParam().rule};
+    const RuleTable table(rules);
+    EXPECT_EQ(table.fallback_count(), GetParam().fallbacks + 1);
     std::mt19937 rng(7);
     FormatMap fast, reference;
     const int special = int(std::size(kSpecialTexts));
-    for (int i = 0; i < special + c.texts; ++i) {
+    for (int i = 0; i < special + 4000; ++i) {
         const QString text = i < special ? kSpecialTexts[i] : random_text(rng, 1 + i % 40);
         table.paint(text, fast);
-        paint_reference(c.rules, text, reference);
+        paint_reference(rules, text, reference);
         ASSERT_EQ(fast, reference) << text.left(60).toStdString();
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Shapes, RuleTableTest, testing::ValuesIn(cases()));
+INSTANTIATE_TEST_SUITE_P(Shapes, RuleTableTest, testing::ValuesIn(kShapes));

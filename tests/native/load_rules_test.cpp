@@ -71,13 +71,10 @@ class QtMismatch : public testing::TestWithParam<QtCase> {};
 // The problem, then what the module was built against, runs on, and what PyQt6 runs on.
 TEST_P(QtMismatch, DecidesFromVersionsAndLoadedLibraries) {
     const QtCase &c = GetParam();
-    QtFacts qt;
-    qt.built = "6.4.2";
-    qt.built_in = "/usr/lib/x86_64-linux-gnu";
-    qt.running = c.running;
-    qt.running_from = c.loaded.empty() ? std::string() : c.loaded.front();
-    qt.pyqt = c.pyqt;
-    qt.loaded_cores = c.loaded;
+    // Built against, running on (from the first core loaded), PyQt6's Qt, every core loaded.
+    const QtFacts qt{"6.4.2",   "/usr/lib/x86_64-linux-gnu",
+                     c.running, c.loaded.empty() ? std::string() : c.loaded.front(),
+                     c.pyqt,    c.loaded};
     const auto error = shared_ui::qt_mismatch_error(qt);
     if (c.problem == nullptr) {
         EXPECT_FALSE(error) << *error;

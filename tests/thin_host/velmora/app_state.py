@@ -1,3 +1,1 @@
-import types
-
-app_state_glbl = types.SimpleNamespace(is_dark_mode=0)
+app_state_glbl = object()

@@ -1,2 +1,1 @@
-class VLMThread:
-    pass
+VLMThread = object
