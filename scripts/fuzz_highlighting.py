@@ -88,7 +88,7 @@ def fuzz(variant, seed, seconds):
     stop = time.monotonic() + seconds
     documents = characters = 0
     while time.monotonic() < stop:
-        # As the suite's fuzz test makes them (tests/highlighting.py).
+        # As the suite's fuzz test makes them (tests/test_native_highlighting.py).
         text = "\n".join(random_line(rng, cls) for _ in range(rng.randint(1, 8)))
         documents, characters = documents + 1, characters + len(text)
         if difference(variant, text) is not None:
