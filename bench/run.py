@@ -311,7 +311,8 @@ LEAST_TARGET = 1.25
 
 def documents(args):
     print(f"full re-highlights; times in ms, minimum / median of {args.runs} interleaved runs "
-          f"(surface and pure Python: median of {args.slow_runs})\n")
+          f"(surface and pure Python: median of {args.slow_runs}); native / least via sip: the "
+          f"ratio of the minima / the median of the runs' ratios\n")
     header = ("| highlighter | lines | C++ floor | format floor | least via sip | native "
               "| native / least via sip | Python floor | surface | pure Python | Python/native "
               "| memory/instance |")
@@ -335,11 +336,13 @@ def documents(args):
         memory = memory_per_instance(case.cls)
         low = {name: min(times) for name, times in fast.items()}
         mid = {name: statistics.median(times) for name, times in fast.items()}
-        ratio = low["native"] / low["least via sip"]
+        # Each round times the two next to each other: the median of the rounds' ratios is
+        # spared the phases this virtual machine goes through, which one lucky minimum is not.
+        ratio = statistics.median(n / s for n, s in zip(fast["native"], fast["least via sip"]))
         mark = "" if ratio <= LEAST_TARGET else f" (target {LEAST_TARGET})"
         cells = [f"{low[name] * 1e3:.1f} / {mid[name] * 1e3:.1f}"
                  for name in ("C++ floor", "format floor", "least via sip", "native")]
-        cells.append(f"{ratio:.2f} / {mid['native'] / mid['least via sip']:.2f}{mark}")
+        cells.append(f"{low['native'] / low['least via sip']:.2f} / {ratio:.2f}{mark}")
         cells.append(f"{low['Python floor'] * 1e3:.1f} / {mid['Python floor'] * 1e3:.1f}")
         cells += [f"{surface * 1e3:.0f}", f"{python * 1e3:.0f}",
                   f"{python / mid['native']:.0f}x", f"{memory / 1024:.1f} KiB"]
