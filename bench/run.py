@@ -26,9 +26,8 @@ The keystroke section opens a file (builds an editor, sets the text, which highl
 one character in the middle of the document, and, for Python, opens a triple-quoted string near
 the top of the document with its blank lines made blanks (a blank line would keep its state and
 end Qt's re-highlighting; without them every following block changes state and is highlighted
-again), natively and with the
-pure-Python loop, at --lines and at ten times as many lines. It reports medians and spread
-(min-max); a frame is 16 ms.
+again), natively and with the pure-Python loop, at --lines and at ten times as many lines. It
+reports medians and spread (min-max); a frame is 16 ms.
 
 A last section highlights long adversarial lines (tests/highlighting.py: many `col[` with no
 `]`, openers without closers, escapes, triple quotes, minified code, a long number, a long name
