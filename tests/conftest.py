@@ -86,3 +86,8 @@ def page(qtbot):
     qtbot.addWidget(page)
     page.show()
     return page
+
+
+def pytest_addoption(parser):
+    parser.addoption("--update-reference", action="store_true",
+                     help="rewrite the highlighters' reference files from what they show now")

@@ -202,7 +202,7 @@ def test_corpus_matches_reference(cls, path, request):
     highlighter, blocks = compare(cls, path.read_text(encoding="utf-8"))
     got = [f"{state:>2} {codes(highlighter, units)}" for _, state, units in blocks]
     reference = REFERENCE / cls.__name__ / f"{path.name}.ref"
-    if request.config.getoption("--update-reference", False):
+    if request.config.getoption("--update-reference"):
         reference.write_text("\n".join(got) + "\n")
     # A change here is a change of what users see: review the reference's diff like code.
     assert got == reference.read_text().splitlines(), "rewritten with --update-reference"
