@@ -61,7 +61,7 @@ if importlib.util.find_spec("shared_ui") is None:
 # The floors' helper is never installed: scripts/run names the build folder it is in.
 sys.path.insert(0, os.environ.get("SHARED_UI_BENCH_HELPER", str(ROOT / "build" / "bench")))
 
-from PyQt6.QtCore import QT_VERSION_STR, QRegularExpression  # noqa: E402
+from PyQt6.QtCore import PYQT_VERSION_STR, QRegularExpression, qVersion  # noqa: E402
 from PyQt6.QtGui import QSyntaxHighlighter, QTextCursor, QTextDocument  # noqa: E402
 from PyQt6.QtWidgets import (QApplication, QPlainTextDocumentLayout,  # noqa: E402
                              QPlainTextEdit)
@@ -467,7 +467,7 @@ def main():
     args = parser.parse_args()
 
     print(f"machine: {platform.machine()}, {os.cpu_count()} cores, Python "
-          f"{platform.python_version()}, Qt {QT_VERSION_STR}, load average "
+          f"{platform.python_version()}, PyQt6 {PYQT_VERSION_STR} on Qt {qVersion()}, load average "
           + " ".join(f"{load:.2f}" for load in os.getloadavg()))
     if args.section in (None, "documents"):
         documents(args)
