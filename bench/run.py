@@ -64,7 +64,7 @@ if importlib.util.find_spec("shared_ui") is None:
 sys.path.insert(0, os.environ.get("SHARED_UI_BENCH_HELPER", str(ROOT / "build" / "bench")))
 
 from PyQt6 import QtCore  # noqa: E402
-from PyQt6.QtCore import QT_VERSION_STR, QRegularExpression  # noqa: E402
+from PyQt6.QtCore import PYQT_VERSION_STR, QRegularExpression, qVersion  # noqa: E402
 from PyQt6.QtGui import QSyntaxHighlighter, QTextCursor, QTextDocument  # noqa: E402
 from PyQt6.QtWidgets import (QApplication, QPlainTextDocumentLayout,  # noqa: E402
                              QPlainTextEdit)
@@ -291,7 +291,7 @@ def markdown_row(cells):
 def qt_label():
     """Which Qt this run is on, and where PyQt6 got it (a pip wheel carries its own)."""
     source = "pip" if (Path(QtCore.__file__).parent / "Qt6").is_dir() else "system"
-    return f"{QT_VERSION_STR} ({source})"
+    return f"{qVersion()} ({source})"
 
 
 # --- the three highlighters --------------------------------------------------------------------
@@ -497,8 +497,8 @@ def main():
     args = parser.parse_args()
 
     machine = (f"{platform.machine()}, {os.cpu_count()} cores, Python "
-               f"{platform.python_version()}, Qt {qt_label()}, load average "
-               + " ".join(f"{load:.2f}" for load in os.getloadavg()))
+               f"{platform.python_version()}, PyQt6 {PYQT_VERSION_STR} on Qt {qt_label()}, "
+               "load average " + " ".join(f"{load:.2f}" for load in os.getloadavg()))
     print(f"machine: {machine}")
     if args.section in (None, "documents"):
         documents(args)

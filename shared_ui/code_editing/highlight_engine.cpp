@@ -1,8 +1,8 @@
 // How the fast table stays exact.
 //
 // Qt compiles every QRegularExpression with PCRE2 in UTF mode and without PCRE2_UCP (the
-// UseUnicodePropertiesOption is off by default). Under those options, checked against Qt 6.4 by
-// experiment over every code point:
+// UseUnicodePropertiesOption is off by default). Under those options, as
+// tests/native/highlight_engine_test.cpp checks over every code point on the Qt it runs on:
 //   - \w is exactly [A-Za-z0-9_]; every other code point, non-ASCII ones included, is not a word
 //     character, and \b is the change between a word character and anything else (the text's ends
 //     count as non-word);
