@@ -2,12 +2,13 @@
 the Qt that the build linked.
 
 pyproject.toml declares what every build needs. A module linked to the Qt inside pip's PyQt6
-needs more: pip's PyQt6 of at least the release it was built on, and pip's PyQt6-Charts, whose
-Qt Charts library it links. Those must not be declared for a module linked to the system Qt: it
+needs more: pip's PyQt6-Charts, whose Qt Charts library it links. That must not be declared for a
+module linked to the system Qt: it
 runs beside the system's PyQt6, whose Charts module installs no metadata, so pip would install
 its own PyQt6-Charts, and pip's Qt with it, beside the system's. meson.build writes the further
 requirements of the Qt it linked to pyqt6-requirements.txt in the build folder (nothing for the
-system Qt); each replaces pyproject.toml's requirement of the same name in the wheel's metadata.
+system Qt); each replaces pyproject.toml's requirement of the same name, if any, in the wheel's
+metadata.
 """
 import base64
 import contextlib
