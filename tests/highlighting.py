@@ -177,28 +177,45 @@ ALPHABET = [*"\t\v\f\r !\"#%'()*+,-./0123456789:;<=>@[\\]_`abcdeflsxzACELNSXZ{|}
             "\ufffe", "\ud800", "\udbff", "\udc00"]
 # highlightBlock gets every block as a str, and PyQt drops a leading U+FEFF when it makes a
 # QString of one: the native path, which reads the str itself, must drop the same.
-BLOCK_STARTS = ["", "\ufeff", "\ufffe", "\ufeff\ufeff", "\ufffe\ufeff"]
+BYTE_ORDER_MARKS = ["\ufeff", "\ufffe", "\ufeff\ufeff", "\ufffe\ufeff"]
+
+
+def weighted(*choices):
+    """one_of with weights, from (weight, strategy) pairs: one_of draws its strategies alike,
+    and takes those of a nested one_of as its own."""
+    return st.one_of(*[strategy for weight, strategy in choices for _ in range(weight)])
 
 
 def lines(cls):
     """hypothesis's lines for `cls`: its pieces, with or without spaces between; its pieces
-    among edge-case characters and any other code point; the adversarial lines cut short, and
-    strings with escapes around the native path's hand-over and around the most Qt's regular
-    expressions take before they run out of stack."""
+    among edge-case characters, any code point and lone surrogates; the adversarial lines cut
+    short; rarely, strings with escapes around the native path's hand-over and around the most
+    Qt's regular expressions take before they run out of stack. A fifth start with byte order
+    marks."""
     pieces = st.sampled_from(PIECES[cls])
-    # Any code point, lone surrogates included, which st.characters() leaves out or not
-    # depending on hypothesis's version; chr() needs no character tables either, which
-    # hypothesis would otherwise cache in the working folder.
-    character = st.one_of(st.sampled_from(ALPHABET), st.integers(0, sys.maxunicode).map(chr))
-    shapes = [
-        st.builds(str.join, st.sampled_from(["", " "]), st.lists(pieces, min_size=1, max_size=12)),
-        st.lists(st.one_of(pieces, character), min_size=1, max_size=30).map("".join),
-        st.builds(lambda make, n: make(cls, n), st.sampled_from(list(LINE_KINDS.values())),
-                  st.integers(1, 200))]
-    escapes = st.sampled_from([1000, 13106]).flatmap(lambda n: st.integers(n - 2, n + 2))
-    # one_of draws its strategies alike: ten of each shape to one of the long escapes.
-    body = st.one_of(*shapes * 10, escapes.map(lambda n: LINE_KINDS["escapes"](cls, 2 * n)))
-    return st.builds(operator.add, st.sampled_from(BLOCK_STARTS), body)
+    # Code points from chr(), not st.characters(): whether that gives lone surrogates depends
+    # on hypothesis's version, and it caches character tables in the working folder.
+    element = weighted((2, pieces), (4, st.sampled_from(ALPHABET)),
+                       (1, st.integers(0, sys.maxunicode).map(chr)),
+                       (1, st.integers(0xD800, 0xDFFF).map(chr)))
+
+    # Named functions, not lambdas: hypothesis describes the function of every value that
+    # builds() and map() make, and reads a lambda's source to do it.
+    def short(make, n):
+        return make(cls, n)
+
+    def escaped(count):
+        return LINE_KINDS["escapes"](cls, 2 * count)
+
+    body = weighted(
+        (10, st.builds(str.join, st.sampled_from(["", " "]),
+                       st.lists(pieces, min_size=1, max_size=12))),
+        (10, st.lists(element, min_size=1, max_size=30).map("".join)),
+        (10, st.builds(short, st.sampled_from(list(LINE_KINDS.values())), st.integers(1, 200))),
+        (1, st.sampled_from([1000, 13106]).flatmap(lambda n: st.integers(n - 2, n + 2))
+         .map(escaped)))
+    start = weighted((4, st.just("")), (1, st.sampled_from(BYTE_ORDER_MARKS)))
+    return st.builds(operator.add, start, body)
 
 
 def documents(cls):
