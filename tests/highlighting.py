@@ -6,7 +6,6 @@ import sys
 
 import hypothesis
 from hypothesis import strategies as st
-
 from PyQt6.QtGui import QSyntaxHighlighter, QTextDocument
 from PyQt6.QtWidgets import QPlainTextDocumentLayout
 
