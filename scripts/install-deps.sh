@@ -10,7 +10,7 @@ packages=(
     # the binding the host runs on
     python3-pyqt6 python3-pyqt6.qtcharts python3-pyqt6.sip
     # tests
-    python3-pytest python3-pytestqt libgtest-dev xvfb xauth
+    python3-pytest python3-pytestqt python3-hypothesis libgtest-dev xvfb xauth
     # the stub checks: mypy and its stubtest; node for pyright, which npm installs as pinned
     # in tests/typing
     python3-mypy nodejs
