@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     # build
-    g++ pkg-config meson ninja-build python3-mesonpy python3-dev python3-venv python3-pip
+    g++ clang pkg-config meson ninja-build python3-mesonpy python3-dev python3-venv python3-pip
     pybind11-dev qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
     # the binding the host runs on
     python3-pyqt6 python3-pyqt6.qtcharts python3-pyqt6.sip
