@@ -991,17 +991,20 @@ void RuleTable::paint(const QString &qtext, FormatMap &out) const {
         units[i] = formats[units[i]];
 }
 
-void paint_reference(const std::vector<Rule> &rules, const QString &text, FormatMap &out) {
+RuleLoop::RuleLoop(const std::vector<Rule> &rules) {
+    for (const Rule &rule : rules)
+        rules_.emplace_back(QRegularExpression(rule.pattern), rule);
+}
+
+void RuleLoop::paint(const QString &text, FormatMap &out) const {
     out.assign(size_t(text.size()), kNoFormat);
-    for (const Rule &rule : rules) {
-        const QRegularExpression re(rule.pattern);
-        RegexMatcher::paint_loop(re, rule.group, text, QRegularExpression::NoMatchOption,
-                                 [&](qsizetype start, qsizetype length) {
-                                     if (start >= 0 && start < text.size())
-                                         overwrite(out.data(), start,
-                                                   std::min(start + length, text.size()),
-                                                   FormatId(rule.format));
-                                 });
+    for (const auto &[re, rule] : rules_) {
+        RegexMatcher::paint_loop(
+            re, rule.group, text, QRegularExpression::NoMatchOption,
+            [&, format = FormatId(rule.format)](qsizetype start, qsizetype length) {
+                if (start >= 0 && start < text.size())
+                    overwrite(out.data(), start, std::min(start + length, text.size()), format);
+            });
     }
 }
 
@@ -1092,6 +1095,44 @@ TripleQuoteResult paint_triple_quotes(const QString &text, qsizetype text_length
             overwrite(out.data(), start, std::min(start + length, block), pass.format);
         start = find_delimiter(text, start + length, lone);
         add = start >= 0 ? 3 : 0;
+    }
+    return result;
+}
+
+// Written out apart from paint_triple_quotes on purpose: a step the two shared would be held
+// against itself.
+TripleQuoteResult paint_triple_quotes_reference(const QString &text, qsizetype text_length,
+                                                int previous_state, const TripleQuotePass &pass,
+                                                FormatMap &out) {
+    const QRegularExpression delimiter(QStringLiteral("\"\"\""));
+    TripleQuoteResult result;
+    const auto block = qsizetype(out.size());
+    qsizetype start = 0;
+    qsizetype add = 0;
+    if (previous_state != pass.in_state) {
+        const QRegularExpressionMatch first = delimiter.match(text);
+        start = first.capturedStart();
+        add = first.capturedEnd() - start;
+    }
+    while (start >= 0) {
+        const qsizetype end = delimiter.match(text, start + add).capturedEnd();
+        qsizetype length;
+        if (end >= add) {
+            length = end - start;
+            result.state = 0;
+        } else {
+            result.state = pass.in_state;
+            length = text_length - start + add;
+        }
+        // What setFormat colours: nothing from outside the block, nothing beyond its end, nothing
+        // for a length below 1.
+        if (start < block && length > 0)
+            overwrite(out.data(), start, std::min(start + length, block), pass.format);
+        if (length <= 0)
+            break;
+        const QRegularExpressionMatch next = delimiter.match(text, start + length);
+        start = next.capturedStart();
+        add = next.capturedEnd() - start;
     }
     return result;
 }
