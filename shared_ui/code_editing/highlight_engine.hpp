@@ -73,8 +73,7 @@ struct TripleQuotePass {
 };
 
 struct TripleQuoteResult {
-    int state = 0;        // the block state the pass leaves (the rules have set 0 before it)
-    bool finished = true; // false: the literal pass would never end (it keeps revisiting a start)
+    int state = 0; // the block state the pass leaves (the rules have set 0 before it)
 };
 
 // Paints into `out`, which must already hold the rule colouring of `text` and be as long as the
