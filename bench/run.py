@@ -38,11 +38,13 @@ Prints times and ratios; it asserts nothing.
 
     scripts/run bench [--runs N] [--slow-runs N] [--lines N] [--long N] [--section S] [--only H]
     PYTHONPATH=build /usr/bin/python3 bench/run.py      (a development build)
+    bench/run.py ... --save FILE       (bench/side_by_side.py sets such runs next to each other)
 """
 import argparse
 import ctypes
 import gc
 import importlib.util
+import json
 import os
 import platform
 import random
@@ -61,7 +63,8 @@ if importlib.util.find_spec("shared_ui") is None:
 # The floors' helper is never installed: scripts/run names the build folder it is in.
 sys.path.insert(0, os.environ.get("SHARED_UI_BENCH_HELPER", str(ROOT / "build" / "bench")))
 
-from PyQt6.QtCore import QT_VERSION_STR, QRegularExpression  # noqa: E402
+from PyQt6 import QtCore  # noqa: E402
+from PyQt6.QtCore import PYQT_VERSION_STR, QRegularExpression, qVersion  # noqa: E402
 from PyQt6.QtGui import QSyntaxHighlighter, QTextCursor, QTextDocument  # noqa: E402
 from PyQt6.QtWidgets import (QApplication, QPlainTextDocumentLayout,  # noqa: E402
                              QPlainTextEdit)
@@ -261,6 +264,36 @@ def memory_per_instance(make, count=300):
     return per
 
 
+# --- tables ------------------------------------------------------------------------------------
+
+class Table:
+    """A Markdown table printed row by row as it is measured, and kept, so that --save can write it
+    (bench/side_by_side.py sets the saved runs of different stacks next to each other)."""
+
+    tables = []
+
+    def __init__(self, title, columns):
+        self.title, self.columns, self.rows = title, columns, []
+        Table.tables.append(self)
+        print(f"\n{title}\n")
+        print(markdown_row(columns))
+        print(markdown_row(["---"] * len(columns)))
+
+    def add(self, *cells):
+        self.rows.append([str(cell) for cell in cells])
+        print(markdown_row(self.rows[-1]), flush=True)
+
+
+def markdown_row(cells):
+    return "| " + " | ".join(cells) + " |"
+
+
+def qt_label():
+    """Which Qt this run is on, and where PyQt6 got it (a pip wheel carries its own)."""
+    source = "pip" if (Path(QtCore.__file__).parent / "Qt6").is_dir() else "system"
+    return f"{qVersion()} ({source})"
+
+
 # --- the three highlighters --------------------------------------------------------------------
 
 def rule_source(highlighter):
@@ -311,14 +344,13 @@ LEAST_TARGET = 1.25
 
 
 def documents(args):
-    print(f"full re-highlights; times in ms, minimum / median of {args.runs} interleaved runs "
-          f"(surface and pure Python: median of {args.slow_runs}); native / least via sip: the "
-          f"ratio of the minima / the median of the runs' ratios\n")
-    header = ("| highlighter | lines | C++ floor | format floor | least via sip | native "
-              "| native / least via sip | Python floor | surface | pure Python | Python/native "
-              "| memory/instance |")
-    print(header)
-    print("|" + "---|" * (header.count("|") - 1))
+    table = Table(
+        f"full re-highlights; times in ms, minimum / median of {args.runs} interleaved runs "
+        f"(surface and pure Python: median of {args.slow_runs}); native / least via sip: the "
+        f"ratio of the minima / the median of the runs' ratios",
+        ["highlighter", "lines", "C++ floor", "format floor", "least via sip", "native",
+         "native / least via sip", "Python floor", "surface", "pure Python", "Python/native",
+         "memory/instance"])
     for case in cases(args.lines):
         if args.only and case.name != args.only:
             continue
@@ -347,7 +379,7 @@ def documents(args):
         cells.append(f"{low['Python floor'] * 1e3:.1f} / {mid['Python floor'] * 1e3:.1f}")
         cells += [f"{surface * 1e3:.0f}", f"{python * 1e3:.0f}",
                   f"{python / mid['native']:.0f}x", f"{memory / 1024:.1f} KiB"]
-        print(f"| {case.name} | {lines} | " + " | ".join(cells) + " |", flush=True)
+        table.add(case.name, lines, *cells)
 
 
 # --- keystrokes --------------------------------------------------------------------------------
@@ -398,11 +430,10 @@ def spread(times):
 
 
 def keystrokes(args):
-    print(f"\nkeystrokes: ms, median (min-max); native {args.runs} runs, the pure-Python loop "
-          f"{args.slow_runs} (typing: five times a run); a frame is 16 ms\n")
-    header = "| highlighter | lines | action | native | pure Python | Python/native |"
-    print(header)
-    print("|" + "---|" * (header.count("|") - 1))
+    table = Table(
+        f"keystrokes: ms, median (min-max); native {args.runs} runs, the pure-Python loop "
+        f"{args.slow_runs} (typing: five times a run); a frame is 16 ms",
+        ["highlighter", "lines", "action", "native", "pure Python", "Python/native"])
     for lines in (args.lines, 10 * args.lines):
         for case in cases(lines):
             if args.only and case.name != args.only:
@@ -415,19 +446,17 @@ def keystrokes(args):
             actions = actions[:3 if open_string else 2]
             for action, mine, theirs in zip(actions, native, loop):
                 ratio = statistics.median(theirs) / statistics.median(mine)
-                print(f"| {case.name} | {count} | {action} | {spread(mine)} | {spread(theirs)} "
-                      f"| {ratio:.0f}x |", flush=True)
+                table.add(case.name, count, action, spread(mine), spread(theirs), f"{ratio:.0f}x")
 
 
 def long_lines(n, runs, only, loop_budget=20.0):
     """Native (and surface loop) times for each adversarial line at n and 4n characters."""
     classes = {"Python": shared_ui.VLMPythonHighlighter, "SQL": shared_ui.VLMSQLHighlighter,
                "formula": shared_ui.VLMHighlighter}
-    print(f"\nlong lines: one line of about n = {n} characters per document; CPU times in ms "
-          f"(medians of {runs}); growth = time at 4n / time at n (4: linear)\n")
-    header = "| highlighter: line | native n | native 4n | growth | loop n | loop 4n | growth |"
-    print(header)
-    print("|" + "---|" * (header.count("|") - 1))
+    table = Table(
+        f"long lines: one line of about n = {n} characters per document; CPU times in ms "
+        f"(medians of {runs}); growth = time at 4n / time at n (4: linear)",
+        ["highlighter: line", "native n", "native 4n", "growth", "loop n", "loop 4n", "growth"])
 
     # CPU time: a growth between two sizes should not depend on what else the machine runs.
     def timed(cls, line, kwargs, repeat):
@@ -449,7 +478,7 @@ def long_lines(n, runs, only, loop_budget=20.0):
         cells = [f"{t * 1e3:.1f}" for t in native] + [f"{native[1] / native[0]:.1f}"]
         cells += [f"{t * 1e3:.0f}" for t in loop] + ["-"] * (2 - len(loop))
         cells.append(f"{loop[1] / loop[0]:.1f}" if len(loop) == 2 else "-")
-        print(f"| {name} | " + " | ".join(cells) + " |", flush=True)
+        table.add(name, *cells)
 
 
 def main():
@@ -464,17 +493,24 @@ def main():
     parser.add_argument("--section", choices=["documents", "keystrokes", "long-lines"],
                         help="one section only")
     parser.add_argument("--only", choices=NAMES, help="one highlighter only")
+    parser.add_argument("--save", metavar="FILE", help="also write the tables to FILE (JSON)")
     args = parser.parse_args()
 
-    print(f"machine: {platform.machine()}, {os.cpu_count()} cores, Python "
-          f"{platform.python_version()}, Qt {QT_VERSION_STR}, load average "
-          + " ".join(f"{load:.2f}" for load in os.getloadavg()))
+    machine = (f"{platform.machine()}, {os.cpu_count()} cores, Python "
+               f"{platform.python_version()}, PyQt6 {PYQT_VERSION_STR} on Qt {qt_label()}, "
+               "load average " + " ".join(f"{load:.2f}" for load in os.getloadavg()))
+    print(f"machine: {machine}")
     if args.section in (None, "documents"):
         documents(args)
     if args.section in (None, "keystrokes"):
         keystrokes(args)
     if args.section in (None, "long-lines"):
         long_lines(args.long, args.slow_runs, args.only)
+    if args.save:
+        tables = [{"title": t.title, "columns": t.columns, "rows": t.rows} for t in Table.tables]
+        Path(args.save).parent.mkdir(parents=True, exist_ok=True)
+        Path(args.save).write_text(json.dumps({"qt": qt_label(), "machine": machine,
+                                               "tables": tables}, indent=1), encoding="utf-8")
 
 
 if __name__ == "__main__":

@@ -5,15 +5,15 @@ set -euo pipefail
 
 packages=(
     # build
-    g++ pkg-config meson ninja-build python3-mesonpy python3-dev python3-venv python3-pip
+    g++ clang pkg-config meson ninja-build python3-mesonpy python3-dev python3-venv python3-pip
     pybind11-dev qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
     # the binding the host runs on
     python3-pyqt6 python3-pyqt6.qtcharts python3-pyqt6.sip
     # tests
-    python3-pytest python3-pytestqt libgtest-dev xvfb xauth
-    # the engine fuzzer: clang, whose runtime brings libFuzzer; LLVM's tools (the symbols in
+    python3-pytest python3-pytestqt python3-hypothesis libgtest-dev xvfb xauth
+    # the engine fuzzer: clang's runtime, which brings libFuzzer; LLVM's tools (the symbols in
     # sanitizer reports, coverage)
-    clang libclang-rt-14-dev llvm
+    libclang-rt-14-dev llvm
     # the stub checks: mypy and its stubtest; node for pyright, which npm installs as pinned
     # in tests/typing
     python3-mypy nodejs

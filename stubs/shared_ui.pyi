@@ -244,11 +244,12 @@ class VLMPythonHighlighter(QSyntaxHighlighter):
         """A format with the foreground ``color`` (a Qt colour name); bold and/or italic when
         ``style`` contains "bold" or "italic"."""
 
-    def __init__(self, document: QTextDocument, highlight_triple_string: bool = False) -> None:
+    def __init__(self, document: QTextDocument | None,
+                 highlight_triple_string: bool = False) -> None:
         """Attach to ``document`` and build the palette and the rules. Reads the host's
         ``app_state_glbl.is_dark_mode`` once."""
 
-    def highlightBlock(self, text: str) -> None:
+    def highlightBlock(self, text: str | None) -> None:
         """Colour one block; Qt calls this for every block that changed. Empty blocks are
         left as they are."""
 
@@ -278,7 +279,7 @@ class VLMHighlighter(QSyntaxHighlighter):
         """A format with the foreground ``color`` (a Qt colour name); bold and/or italic when
         ``style`` contains "bold" or "italic"."""
 
-    def __init__(self, document: QTextDocument, vlm_formula_mode: bool = True,
+    def __init__(self, document: QTextDocument | None, vlm_formula_mode: bool = True,
                  arr_function_name: list[str] | None = None) -> None:
         """Attach to ``document`` and build the palette and the rules.
 
@@ -288,7 +289,7 @@ class VLMHighlighter(QSyntaxHighlighter):
         the host's ``app_state_glbl.is_dark_mode`` once.
         """
 
-    def highlightBlock(self, text: str) -> None:
+    def highlightBlock(self, text: str | None) -> None:
         """Colour one block; Qt calls this for every block that changed."""
 
 class VLMCodeTextEdit(QPlainTextEdit):
@@ -309,7 +310,9 @@ class VLMCodeTextEdit(QPlainTextEdit):
     def __init__(self, parent: QWidget | None, highlight_triple_string: bool = False) -> None:
         """Build the editor and its highlighter (``highlight_triple_string`` is passed on)."""
 
-    def keyPressEvent(self, e: QKeyEvent) -> None:
+    # Newer PyQt6 stubs let every event handler take None; Qt never passes one, and this handler
+    # needs the key (None raises AttributeError).
+    def keyPressEvent(self, e: QKeyEvent) -> None:  # type: ignore[override]
         """The indenting keys described on the class; every other key as in ``QPlainTextEdit``."""
 
 class VLMSQLHighlighter(QSyntaxHighlighter):
@@ -332,11 +335,11 @@ class VLMSQLHighlighter(QSyntaxHighlighter):
         """A format with the foreground ``color`` (a Qt colour name); bold and/or italic when
         ``style`` contains "bold" or "italic"."""
 
-    def __init__(self, document: QTextDocument) -> None:
+    def __init__(self, document: QTextDocument | None) -> None:
         """Attach to ``document`` and build the palette and the rules. Reads the host's
         ``app_state_glbl.is_dark_mode`` once."""
 
-    def highlightBlock(self, text: str) -> None:
+    def highlightBlock(self, text: str | None) -> None:
         """Colour one block; Qt calls this for every block that changed."""
 
 class VLMSQLTextEdit(QPlainTextEdit):
@@ -464,7 +467,7 @@ class VLMFloatingLabel(QLabel):
 
     # QLabel's own handler names its event ev.
     def mousePressEvent(  # pyright: ignore[reportIncompatibleMethodOverride]
-            self, event: QMouseEvent) -> None:
+            self, event: QMouseEvent | None) -> None:
         """Hide the label (its text stays)."""
 
 class VLMStatusBar(QStatusBar):
@@ -512,7 +515,7 @@ class VLMStatusBar(QStatusBar):
         message goes into the bar and a warning is logged. An empty message starts no timer.
         """
 
-    def showMessage(self, message: str, msecs: int = 1000) -> None:
+    def showMessage(self, message: str | None, msecs: int = 1000) -> None:
         """Qt's temporary message, and for a non-empty one: show the bar and hide it again
         after ``msecs``."""
 

@@ -75,6 +75,27 @@ def test_the_import_stops_before_any_class(sabotage, error, note):
     assert len(lines) == len(expected) and all(map(fnmatch.fnmatchcase, lines, expected)), lines
 
 
+@pytest.mark.skipif(not Path("/proc/self/maps").exists(), reason="no /proc/self/maps to read")
+@pytest.mark.parametrize("first", ["shared_ui", "PyQt6.QtCharts"],
+                         ids=["module-first", "pyqt6-first"])
+def test_every_qt_library_is_that_of_pyqt6(first):
+    # The loader takes the first library of a name it meets for the whole process, and pip's PyQt6
+    # keeps a Qt of its own: whichever is imported first, the module must bring in PyQt6's.
+    result = run_python(f"""
+        import importlib, os
+        importlib.import_module({first!r})
+        import shared_ui
+        from PyQt6 import QtCharts, QtWidgets
+        from PyQt6.QtCore import QLibraryInfo
+        print(os.path.realpath(QLibraryInfo.path(QLibraryInfo.LibraryPath.LibrariesPath)))
+        print(*{{line.split()[-1] for line in open("/proc/self/maps") if "/libQt6" in line}})
+        """)
+    folder, libraries = result.stdout.split("\n", 1)
+    names = {Path(library).name.split(".so")[0] for library in libraries.split()}
+    assert {"libQt6Core", "libQt6Gui", "libQt6Widgets", "libQt6Charts"} <= names
+    assert {str(Path(library).resolve().parent) for library in libraries.split()} == {folder}
+
+
 def test_a_failed_import_starts_afresh_then_the_module_loads_once_per_process():
     result = run_python("""
         import importlib, sys, warnings

@@ -38,9 +38,10 @@ def run(tmp_path, *command):
 
 
 def mypy_errors(tmp_path):
+    # A cache per environment: each stack has a mypy of its own.
     result = run(tmp_path, sys.executable, "-m", "mypy", "--check-untyped-defs",
-                 "--follow-imports=silent", "--cache-dir", ROOT / "build-venv" / "mypy-cache",
-                 *CHECKED)
+                 "--follow-imports=silent", "--cache-dir",
+                 ROOT / "build-mypy" / Path(sys.prefix).name, *CHECKED)
     found = [re.fullmatch(r"(.+?):(\d+): error: .* \[([\w-]+)\]", line)
              for line in result.stdout.splitlines() if ": error: " in line]
     return result, sorted((m[1], int(m[2]), m[3]) if m else ("?", 0, "?") for m in found)

@@ -162,7 +162,9 @@ def screenshots(page, out_dir, prefix):
 
     pick = shared_ui.PickAnyValueDialog(page, ["region", "country", "city", "zip"], "Pick columns")
     for row in (0, 2):
-        pick.ui.listWidget.item(row).setCheckState(Qt.CheckState.Checked)
+        item = pick.ui.listWidget.item(row)
+        assert item is not None, row
+        item.setCheckState(Qt.CheckState.Checked)
     pick.show()
     written.append(_grab(pick, out_dir / f"{prefix}_pick_values.png"))
     pick.close()

@@ -171,7 +171,9 @@ class ModelAccessPage(QWidget):
 def build() -> QWidget:
     set_up_canned_answers(delay_sec=0.8)
     page = ModelAccessPage()
-    QApplication.instance().aboutToQuit.connect(page.wait_for_loaders)
+    app = QApplication.instance()
+    assert app is not None, "the page is built inside the gallery's application"
+    app.aboutToQuit.connect(page.wait_for_loaders)
     return page
 
 

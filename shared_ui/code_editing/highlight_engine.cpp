@@ -1,8 +1,8 @@
 // How the fast table stays exact.
 //
 // Qt compiles every QRegularExpression with PCRE2 in UTF mode and without PCRE2_UCP (the
-// UseUnicodePropertiesOption is off by default). Under those options, checked against Qt 6.4 by
-// experiment over every code point:
+// UseUnicodePropertiesOption is off by default). Under those options, as
+// tests/native/highlight_engine_test.cpp checks over every code point on the Qt it runs on:
 //   - \w is exactly [A-Za-z0-9_]; every other code point, non-ASCII ones included, is not a word
 //     character, and \b is the change between a word character and anything else (the text's ends
 //     count as non-word);
@@ -34,12 +34,15 @@
 
 #include <QRegularExpression>
 
-#ifdef __SSE2__
+// SSE2 is part of every x86-64 processor; GCC and Clang say so with __SSE2__, MSVC with _M_X64.
+#if defined(__SSE2__) || defined(_M_X64)
+#define SHARED_UI_SSE2 1
 #include <emmintrin.h>
 #endif
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <bitset>
 #include <string_view>
 
@@ -69,7 +72,7 @@ bool is_space(char16_t c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
-#ifdef __SSE2__
+#ifdef SHARED_UI_SSE2
 // Eight characters at `data`.
 __m128i load_eight(const char16_t *data) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i *>(data));
@@ -90,11 +93,11 @@ __m128i in_range(__m128i x, char16_t low, int count) {
 qsizetype find_range(const char16_t *data, qsizetype size, qsizetype from, char16_t low,
                      int count) {
     qsizetype i = std::max<qsizetype>(from, 0);
-#ifdef __SSE2__
+#ifdef SHARED_UI_SSE2
     for (; i + 8 <= size; i += 8)
         if (const auto found =
                 unsigned(_mm_movemask_epi8(in_range(load_eight(data + i), low, count))))
-            return i + __builtin_ctz(found) / 2;
+            return i + std::countr_zero(found) / 2;
 #endif
     for (; i < size; ++i)
         if (char16_t(data[i] - low) < count)
@@ -109,7 +112,7 @@ qsizetype find_range(const char16_t *data, qsizetype size, qsizetype from, char1
 void word_bits(const char16_t *data, qsizetype size, std::uint64_t *bits) {
     std::fill_n(bits, (size + 63) / 64, 0);
     qsizetype i = 0;
-#ifdef __SSE2__
+#ifdef SHARED_UI_SSE2
     for (; i + 8 <= size; i += 8) {
         const __m128i c = load_eight(data + i);
         const __m128i letter = in_range(_mm_or_si128(c, _mm_set1_epi16(0x20)), 'a', 26);
@@ -157,7 +160,7 @@ struct Text {
                 return size;
             bits = ~words[w];
         }
-        return std::min(size, w * 64 + __builtin_ctzll(bits));
+        return std::min(size, w * 64 + std::countr_zero(bits));
     }
     qsizetype line_end(qsizetype from) const {
         if (!has_line_feed)

@@ -85,7 +85,7 @@ py::object ClassBuilder::finish(py::cpp_function function, const char *name) {
         text += old_doc;
     cfunction->m_ml->ml_doc = malloc_copy(text);
     std::free(old_doc);
-    return std::move(function);
+    return function;
 }
 
 py::object ClassBuilder::instance_method(py::object function) {

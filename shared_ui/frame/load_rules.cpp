@@ -1,11 +1,15 @@
 #include "frame/load_rules.hpp"
 
+#include "frame/platform.hpp"
+
 #include <QtCore/qglobal.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <link.h>
+#include <string_view>
 
 namespace shared_ui {
 
@@ -83,9 +87,18 @@ std::optional<std::string> qt_mismatch_error(const QtFacts &qt) {
 }
 
 bool is_qt_core_library(const char *path) {
-    const char *slash = std::strrchr(path, '/');
-    const char *name = slash != nullptr ? slash + 1 : path;
-    return std::strncmp(name, "libQt6Core.so", std::strlen("libQt6Core.so")) == 0;
+    const char *name = path;
+    for (const char *c = path; *c != '\0'; ++c)
+        if (*c == '/' || *c == '\\')
+            name = c + 1;
+    const auto named = [name](std::string_view file) {
+        // Windows compares file names without regard to case.
+        return std::equal(
+            file.begin(), file.end(), name, name + std::strlen(name),
+            [](unsigned char a, unsigned char b) { return std::tolower(a) == std::tolower(b); });
+    };
+    return std::strncmp(name, "libQt6Core.so", std::strlen("libQt6Core.so")) == 0 ||
+           named("Qt6Core.dll") || named("Qt6Cored.dll");
 }
 
 QtFacts this_process_qt() {
@@ -93,28 +106,11 @@ QtFacts this_process_qt() {
     qt.built = QT_VERSION_STR;
     qt.built_in = SHARED_UI_QT_LIBDIR;
     qt.running = qVersion();
-    // The QtCore that holds the qVersion this module is bound to is the one it runs on. Looking
-    // at the mapped segments takes under a microsecond; dladdr would search the symbol table.
-    struct Search {
-        QtFacts &qt;
-        ElfW(Addr) q_version;
-    } search{qt, reinterpret_cast<ElfW(Addr)>(&qVersion)};
-    dl_iterate_phdr(
-        [](dl_phdr_info *object, size_t, void *data) {
-            if (object->dlpi_name == nullptr || !is_qt_core_library(object->dlpi_name))
-                return 0;
-            auto &search = *static_cast<Search *>(data);
-            search.qt.loaded_cores.emplace_back(object->dlpi_name);
-            for (ElfW(Half) i = 0; i < object->dlpi_phnum; ++i) {
-                const ElfW(Phdr) &segment = object->dlpi_phdr[i];
-                const ElfW(Addr) start = object->dlpi_addr + segment.p_vaddr;
-                if (segment.p_type == PT_LOAD && search.q_version >= start &&
-                    search.q_version - start < segment.p_memsz)
-                    search.qt.running_from = object->dlpi_name;
-            }
-            return 0;
-        },
-        &search);
+    // The QtCore that holds the qVersion this module is bound to is the one it runs on.
+    LoadedLibraries cores =
+        loaded_libraries(is_qt_core_library, reinterpret_cast<const void *>(&qVersion));
+    qt.loaded_cores = std::move(cores.paths);
+    qt.running_from = std::move(cores.holding);
     return qt;
 }
 

@@ -5,10 +5,12 @@
 // test_highlighters.py, and by the fuzzer.
 #include "highlight_engine_cases.hpp"
 
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string_view>
+#include <vector>
 
 using namespace shared_ui::highlight;
 using namespace shared_ui::highlight::cases;
@@ -101,3 +103,62 @@ TEST_P(FindingTest, ColoursAsTheLoops) {
 // Rows come only from findings, so the table may well be empty.
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(FindingTest);
 INSTANTIATE_TEST_SUITE_P(Findings, FindingTest, testing::ValuesIn(kFindings));
+
+// The engine's opening comment says what \w, \s, `.` and \b mean under Qt's default options.
+// Asked here of the Qt the tests run on, over every code point: one subject holds them all in
+// order (bar the surrogates, which are no code points of their own and which Qt refuses alone),
+// and a global search says where each pattern matches.
+namespace {
+
+QString every_code_point() {
+    QString text;
+    text.reserve(0x110000 * 2);
+    for (char32_t c = 0; c <= 0x10FFFF; ++c) {
+        if (QChar::requiresSurrogates(c)) {
+            const QChar pair[] = {QChar(QChar::highSurrogate(c)), QChar(QChar::lowSurrogate(c))};
+            text.append(pair, 2);
+        } else if (!QChar::isSurrogate(c)) {
+            text += QChar(char16_t(c));
+        }
+    }
+    return text;
+}
+
+// Where `pattern` matches in `text`: the code point each match starts with, or, for an empty
+// match, its position in UTF-16 units.
+std::vector<char32_t> matches(const QString &pattern, const QString &text) {
+    const QRegularExpression regex(pattern);
+    EXPECT_TRUE(regex.isValid()) << pattern.toStdString();
+    std::vector<char32_t> found;
+    for (auto it = regex.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        found.push_back(match.capturedLength() == 0 ? char32_t(match.capturedStart())
+                                                    : match.captured().toUcs4().front());
+    }
+    return found;
+}
+
+std::vector<char32_t> code_points(std::u32string_view of) {
+    return {of.begin(), of.end()};
+}
+
+} // namespace
+
+TEST(QtRegularExpressions, MeanWhatTheEngineAssumesOnEveryCodePoint) {
+    const QString text = every_code_point();
+    ASSERT_EQ(text.size(), 0x110000 - 0x800 + 0x100000);
+    const std::u32string_view word =
+        U"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ_abcdefghijklmnopqrstuvwxyz";
+    EXPECT_EQ(matches(R"(\w)", text), code_points(word));
+    EXPECT_EQ(matches(R"(\s)", text), code_points(U"\t\n\v\f\r "));
+    // What `.` leaves out, and that it takes a surrogate pair whole.
+    EXPECT_EQ(matches(R"((?!.)[\s\S])", text), code_points(U"\n"));
+    EXPECT_TRUE(QRegularExpression("^.$").match(QString::fromUcs4(U"\U0001F600", 1)).hasMatch());
+    // \b lies where a run of word characters starts or ends, here at the start and the end of
+    // each of 0-9, A-Z, _ and a-z (the subject is in code point order, ASCII first); the text's
+    // ends count as non-word, and a search from an offset sees what lies before it.
+    const std::vector<char32_t> boundaries{'0', '9' + 1, 'A', 'Z' + 1, '_', '_' + 1, 'a', 'z' + 1};
+    EXPECT_EQ(matches(R"(\b)", text), boundaries);
+    EXPECT_EQ(matches(R"(\b)", "a"), (std::vector<char32_t>{0, 1}));
+    EXPECT_FALSE(QRegularExpression(R"(\bb)").match("ab", 1).hasMatch());
+}

@@ -90,10 +90,12 @@ INSTANTIATE_TEST_SUITE_P(Cases, QtMismatch, testing::ValuesIn(qt_cases),
                          [](const auto &info) { return std::string(info.param.name); });
 
 TEST(QtCoreLibrary, IsRecognisedByItsFileName) {
-    for (const char *path : {kSystemCore, "libQt6Core.so.6.4.2"})
+    for (const char *path :
+         {kSystemCore, "libQt6Core.so.6.4.2", R"(C:\Qt\6.4.2\bin\Qt6Core.dll)", "qt6cored.dll"})
         EXPECT_TRUE(shared_ui::is_qt_core_library(path)) << path;
     for (const char *path : {"/usr/lib/x86_64-linux-gnu/libQt6Core5Compat.so.6",
-                             "/usr/lib/x86_64-linux-gnu/libQt6Gui.so.6", "linux-vdso.so.1", ""})
+                             "/usr/lib/x86_64-linux-gnu/libQt6Gui.so.6", "linux-vdso.so.1", "",
+                             R"(C:\Qt\bin\Qt6Core5Compat.dll)", "Qt6Core.dll.bak"})
         EXPECT_FALSE(shared_ui::is_qt_core_library(path)) << path;
 }
 
