@@ -11,6 +11,9 @@ packages=(
     python3-pyqt6 python3-pyqt6.qtcharts python3-pyqt6.sip
     # tests
     python3-pytest python3-pytestqt python3-hypothesis libgtest-dev xvfb xauth
+    # the engine fuzzer: clang's runtime, which brings libFuzzer; LLVM's tools (the symbols in
+    # sanitizer reports, coverage)
+    libclang-rt-14-dev llvm
     # the stub checks: mypy and its stubtest; node for pyright, which npm installs as pinned
     # in tests/typing
     python3-mypy nodejs

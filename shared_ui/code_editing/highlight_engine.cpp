@@ -148,19 +148,17 @@ struct Text {
                 return i;
         return -1;
     }
-    // The first position at or after `from` whose character is (`word`) or is not a word
-    // character, or `size`: whole runs of word characters at a time.
-    qsizetype next(bool word, qsizetype from) const {
+    // The end of the run of word characters at `from` (a position inside the text): the first
+    // position after it whose character is not a word character, or `size`. Whole runs of word
+    // characters at a time.
+    qsizetype word_end(qsizetype from) const {
         const qsizetype count = (size + 63) / 64;
         qsizetype w = from / 64;
-        if (w >= count)
-            return size;
-        const std::uint64_t flip = word ? 0 : ~std::uint64_t(0);
-        std::uint64_t bits = (words[w] ^ flip) >> (from % 64) << (from % 64);
+        std::uint64_t bits = ~words[w] >> (from % 64) << (from % 64);
         while (bits == 0) {
             if (++w == count)
                 return size;
-            bits = words[w] ^ flip;
+            bits = ~words[w];
         }
         return std::min(size, w * 64 + std::countr_zero(bits));
     }
@@ -260,8 +258,7 @@ template <typename Find> std::unique_ptr<Matcher> loop(Find find, AsciiSet needs
 AsciiSet chars_of(std::u16string_view chars) {
     AsciiSet set;
     for (char16_t c : chars)
-        if (c < 128)
-            set.set(c);
+        set.set(c);
     return set;
 }
 
@@ -417,7 +414,7 @@ class LiteralSetMatcher : public Matcher {
         for (qsizetype i = 0; i < size;) {
             if (is_word(data[i])) {
                 // A run of word characters starts at i.
-                const qsizetype end = text.next(false, i);
+                const qsizetype end = text.word_end(i);
                 const Unit unit = keywords_.find(data + i, end - i);
                 if (unit != kNoFormat)
                     fill(out, i, end, unit);
@@ -465,7 +462,7 @@ class LiteralSetMatcher : public Matcher {
             if (!text.word_at(end))
                 return;
             start = end;
-            end = text.next(false, end);
+            end = text.word_end(end);
         }
         fill(out, start, end, units_[k]);
         next[k] = end;
@@ -558,13 +555,14 @@ struct LineTailFind {
     }
 };
 
-// Where a number may start for the patterns \b[+-]?...: a sign needs a word character before it
-// (\b then sits between the two), a digit a non-word character. Returns the digits' position.
+// Whether a number may start at `s`, a digit or the character just before one, for the patterns
+// \b[+-]?...: a sign needs a word character before it (\b then sits between the two), a digit a
+// non-word character. Returns the digits' position.
 inline qsizetype number_start(const Text &text, qsizetype s) {
     const char16_t c = text.data[s];
     if (c > '9')
         return -1;
-    if ((c == '+' || c == '-') && text.word_at(s - 1) && is_digit(text.at(s + 1)))
+    if ((c == '+' || c == '-') && text.word_at(s - 1))
         return s + 1;
     if (is_digit(c) && !text.word_at(s - 1))
         return s;
@@ -994,17 +992,20 @@ void RuleTable::paint(const QString &qtext, FormatMap &out) const {
         units[i] = formats[units[i]];
 }
 
-void paint_reference(const std::vector<Rule> &rules, const QString &text, FormatMap &out) {
+RuleLoop::RuleLoop(const std::vector<Rule> &rules) {
+    for (const Rule &rule : rules)
+        rules_.emplace_back(QRegularExpression(rule.pattern), rule);
+}
+
+void RuleLoop::paint(const QString &text, FormatMap &out) const {
     out.assign(size_t(text.size()), kNoFormat);
-    for (const Rule &rule : rules) {
-        const QRegularExpression re(rule.pattern);
-        RegexMatcher::paint_loop(re, rule.group, text, QRegularExpression::NoMatchOption,
-                                 [&](qsizetype start, qsizetype length) {
-                                     if (start >= 0 && start < text.size())
-                                         overwrite(out.data(), start,
-                                                   std::min(start + length, text.size()),
-                                                   FormatId(rule.format));
-                                 });
+    for (const auto &[re, rule] : rules_) {
+        RegexMatcher::paint_loop(
+            re, rule.group, text, QRegularExpression::NoMatchOption,
+            [&, format = FormatId(rule.format)](qsizetype start, qsizetype length) {
+                if (start >= 0 && start < text.size())
+                    overwrite(out.data(), start, std::min(start + length, text.size()), format);
+            });
     }
 }
 
@@ -1023,16 +1024,13 @@ qsizetype last_lone_surrogate(const QString &text) {
     return last;
 }
 
-// delimiter.match(text, offset).capturedStart() for the delimiter """, with Qt's handling of
-// offsets: beyond the end, negative beyond the start, or inside a surrogate pair, nothing matches;
-// a negative offset counts from the end. Nor does anything match where a lone surrogate follows
-// the offset (at `lone` or before it): Qt refuses such a subject.
+// delimiter.match(text, offset).capturedStart() for the delimiter """, for the offsets the pass
+// searches from: 0, and just after a delimiter or past the text's end. Beyond the end nothing
+// matches, and neither does anything where a lone surrogate follows the offset (at `lone` or
+// before it): Qt refuses such a subject. (Qt reads a negative offset from the end, and finds
+// nothing from inside a surrogate pair; the pass never searches from there.)
 qsizetype find_delimiter(const QString &text, qsizetype offset, qsizetype lone) {
-    if (offset < 0)
-        offset += text.size();
-    if (offset < 0 || offset > text.size() || offset <= lone)
-        return -1;
-    if (offset > 0 && offset < text.size() && text.at(offset).isLowSurrogate())
+    if (offset > text.size() || offset <= lone)
         return -1;
     return text.indexOf(QStringLiteral("\"\"\""), offset);
 }
@@ -1063,7 +1061,6 @@ TripleQuoteResult paint_triple_quotes(const QString &text, qsizetype text_length
     // Most blocks neither start inside a string nor open one: nothing to look at.
     if (previous_state != pass.in_state && !contains_delimiter(text))
         return result;
-    const qsizetype size = text.size();
     const auto block = qsizetype(out.size());
     const qsizetype lone = last_lone_surrogate(text);
     qsizetype start = 0;
@@ -1072,15 +1069,10 @@ TripleQuoteResult paint_triple_quotes(const QString &text, qsizetype text_length
         start = find_delimiter(text, 0, lone);
         add = start >= 0 ? 3 : 0;
     }
-    // Each step's outcome depends on `start` and `add` alone, so a step seen twice means the
-    // literal pass would go round forever; more steps than distinct starts prove that. (Every
-    // step moves on by at least one character, so this is a guard, not a case that occurs.)
-    qsizetype steps = 0;
+    // Every string coloured is at least one unit long (through its closing delimiter, or to the
+    // block's end from inside it, which lies beyond `start`), and the next is looked for after
+    // it: the loop moves on.
     while (start >= 0) {
-        if (++steps > 2 * size + 2) {
-            result.finished = false;
-            break;
-        }
         const qsizetype close = find_delimiter(text, start + add, lone);
         const qsizetype end = close >= 0 ? close + 3 : -1;
         qsizetype length;
@@ -1091,10 +1083,48 @@ TripleQuoteResult paint_triple_quotes(const QString &text, qsizetype text_length
             result.state = pass.in_state;
             length = text_length - start + add;
         }
-        if (start < block && length > 0)
+        if (start < block)
             overwrite(out.data(), start, std::min(start + length, block), pass.format);
         start = find_delimiter(text, start + length, lone);
         add = start >= 0 ? 3 : 0;
+    }
+    return result;
+}
+
+// Written out apart from paint_triple_quotes on purpose: a step the two shared would be held
+// against itself.
+TripleQuoteResult paint_triple_quotes_reference(const QString &text, qsizetype text_length,
+                                                int previous_state, const TripleQuotePass &pass,
+                                                FormatMap &out) {
+    const QRegularExpression delimiter(QStringLiteral("\"\"\""));
+    TripleQuoteResult result;
+    const auto block = qsizetype(out.size());
+    qsizetype start = 0;
+    qsizetype add = 0;
+    if (previous_state != pass.in_state) {
+        const QRegularExpressionMatch first = delimiter.match(text);
+        start = first.capturedStart();
+        add = first.capturedEnd() - start;
+    }
+    while (start >= 0) {
+        const qsizetype end = delimiter.match(text, start + add).capturedEnd();
+        qsizetype length;
+        if (end >= add) {
+            length = end - start;
+            result.state = 0;
+        } else {
+            result.state = pass.in_state;
+            length = text_length - start + add;
+        }
+        // What setFormat colours: nothing from outside the block, nothing beyond its end (and
+        // nothing for a length below 1, which the pass never gives: see paint_triple_quotes).
+        if (start < block)
+            overwrite(out.data(), start, std::min(start + length, block), pass.format);
+        if (length <= 0)
+            break;
+        const QRegularExpressionMatch next = delimiter.match(text, start + length);
+        start = next.capturedStart();
+        add = next.capturedEnd() - start;
     }
     return result;
 }

@@ -5,14 +5,16 @@
 // offset 0 and then again from the end of the coloured group; a later rule overrides an earlier
 // one where they overlap. RuleTable computes exactly the same colouring, but much faster than
 // one QRegularExpression search per match and rule: see highlight_engine.cpp for how and why it
-// stays exact. paint_reference() is that rule loop itself on QRegularExpression, kept as the
-// yardstick the tests hold the fast table against.
+// stays exact. RuleLoop is that rule loop itself on QRegularExpression, kept as the yardstick the
+// tests and the fuzzer hold the fast table against.
 #pragma once
 
+#include <QRegularExpression>
 #include <QString>
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace shared_ui::highlight {
@@ -48,8 +50,16 @@ class RuleTable {
     std::unique_ptr<Compiled> compiled_;
 };
 
-// The rule loop itself: one QRegularExpression per rule, searched again and again.
-void paint_reference(const std::vector<Rule> &rules, const QString &text, FormatMap &out);
+// The rule loop itself: one QRegularExpression per rule, searched again and again. The expressions
+// are made once, so that Qt compiles each only on its first search, as a highlighter's are.
+class RuleLoop {
+  public:
+    explicit RuleLoop(const std::vector<Rule> &rules);
+    void paint(const QString &text, FormatMap &out) const;
+
+  private:
+    std::vector<std::pair<QRegularExpression, Rule>> rules_;
+};
 
 // The multi-line string pass that follows the rules in the Python highlighter: a string opened by
 // a triple double quote runs on to its closing triple quote, over block ends, carried by the block
@@ -63,8 +73,7 @@ struct TripleQuotePass {
 };
 
 struct TripleQuoteResult {
-    int state = 0;        // the block state the pass leaves (the rules have set 0 before it)
-    bool finished = true; // false: the literal pass would never end (it keeps revisiting a start)
+    int state = 0; // the block state the pass leaves (the rules have set 0 before it)
 };
 
 // Paints into `out`, which must already hold the rule colouring of `text` and be as long as the
@@ -74,5 +83,11 @@ struct TripleQuoteResult {
 TripleQuoteResult paint_triple_quotes(const QString &text, qsizetype text_length,
                                       int previous_state, const TripleQuotePass &pass,
                                       FormatMap &out);
+
+// The same pass as the Python highlighter's own loop runs it, on QRegularExpression: the
+// yardstick for paint_triple_quotes, as RuleLoop is for RuleTable.
+TripleQuoteResult paint_triple_quotes_reference(const QString &text, qsizetype text_length,
+                                                int previous_state, const TripleQuotePass &pass,
+                                                FormatMap &out);
 
 } // namespace shared_ui::highlight

@@ -1,8 +1,9 @@
 // The rule table against the rule loop it stands in for, pattern shape by pattern shape, on
-// random text that the highlighters' blocks never hold too (LF). Whole rule lists and the
-// multi-line string pass are held against the loop through the module, in
-// tests/test_native_highlighting.py and test_highlighters.py.
-#include "code_editing/highlight_engine.hpp"
+// random text that the highlighters' blocks never hold too (LF), and on what the engine fuzzer
+// (highlight_engine_fuzzer.cpp) found. Whole rule lists and the multi-line string pass are held
+// against the loop through the module, in tests/test_native_highlighting.py and
+// test_highlighters.py, and by the fuzzer.
+#include "highlight_engine_cases.hpp"
 
 #include <QRegularExpression>
 #include <gtest/gtest.h>
@@ -12,6 +13,8 @@
 #include <vector>
 
 using namespace shared_ui::highlight;
+using namespace shared_ui::highlight::cases;
+using namespace std::literals;
 
 namespace {
 
@@ -25,10 +28,6 @@ const char16_t *const kPieces[] = {
     u"==",  u"<=",    u"<>",   u"=",   u"/",    u"e",      u"IS",     u"IS NULL", u"NULL",
     u"é",   u"😀",     u"\n",   u"x",   u"9",    u"E",      u"Z",      u"z",       u"@",
     u"`",   u"[",     u"{",    u":",   u"\x80", u"\"\"\"", u"and",    u"True"};
-
-const QString kHigh(QChar(0xD83D)), kLow(QChar(0xDE00));
-// Longer than any keyword the highlighters know: the keyword set files such words apart.
-const QString kLongWord("a_keyword_longer_than_two_dozen_letters");
 
 // Texts the loop treats specially: Qt refuses a subject with a lone surrogate (a pair is fine),
 // and PCRE2 runs out of stack on a quoted string with more than about 13,000 escapes (with its
@@ -53,45 +52,6 @@ QString random_text(std::mt19937 &rng, int pieces) {
     return text;
 }
 
-struct Shape {
-    Rule rule;
-    int fallbacks; // 1 when the rule stays a general regular expression
-};
-
-void PrintTo(const Shape &s, std::ostream *os) {
-    *os << s.rule.pattern.toStdString();
-}
-
-// Every shape the engine knows, each over a rule before it that it must override (one that
-// colours nearly everything with few matches: the rule loop pays for every match).
-const Shape kShapes[] = {
-    {{R"(\bdef\b\s*(\w+))", 1, 1}, 0},
-    {{R"(\bclass\b\s*(\w+))", 1, 1}, 0},
-    {{R"("[^"\\]*(\\.[^"\\]*)*")", 0, 1}, 0},
-    {{R"('[^'\\]*(\\.[^'\\]*)*')", 0, 1}, 0},
-    {{R"(#[^\n]*)", 0, 1}, 0},
-    {{R"(--[^\n]*)", 0, 1}, 0},
-    {{R"(\b[+-]?[0-9]+[lL]?\b)", 0, 1}, 0},
-    {{R"(\b[+-]?0[xX][0-9A-Fa-f]+[lL]?\b)", 0, 1}, 0},
-    {{R"(\b[+-]?[0-9]+(?:\.[0-9]+)?(?:[eE][+-]?[0-9]+)?\b)", 0, 1}, 0},
-    {{R"(\bcol\[.+\])", 0, 1}, 0},
-    {{R"(___.+___)", 0, 1}, 0},
-    {{R"(\b[A-Z]+[A-Z0-9\.\_]*\()", 0, 1}, 0},
-    {{R"(\bIS NULL\b)", 0, 1}, 0},
-    {{R"(\bSUM\()", 0, 1}, 0},
-    {{R"(\bself\b)", 0, 1}, 0},
-    {{R"(\b)" + kLongWord + R"(\b)", 0, 1}, 0},
-    {{R"(\')", 0, 1}, 0},
-    {{R"(\bé\b)", 0, 1}, 0},
-    {{QString(QChar(0x80)), 0, 1}, 0},
-    // A wildcard, an empty alternative, an invalid pattern, half of a surrogate pair (invalid
-    // to Qt as well): these stay regular expressions.
-    {{R"(\bA.B\()", 0, 1}, 1},
-    {{R"(\b|x)", 0, 1}, 1},
-    {{"(", 0, 1}, 1},
-    {{kHigh, 0, 1}, 1},
-};
-
 } // namespace
 
 class RuleTableTest : public testing::TestWithParam<Shape> {};
@@ -101,17 +61,48 @@ TEST_P(RuleTableTest, PaintsWhatTheRuleLoopPaints) {
     const RuleTable table(rules);
     EXPECT_EQ(table.fallback_count(), GetParam().fallbacks + 1);
     std::mt19937 rng(7);
+    const RuleLoop loop(rules);
     FormatMap fast, reference;
     const int special = int(std::size(kSpecialTexts));
     for (int i = 0; i < special + 4000; ++i) {
         const QString text = i < special ? kSpecialTexts[i] : random_text(rng, 1 + i % 40);
         table.paint(text, fast);
-        paint_reference(rules, text, reference);
+        loop.paint(text, reference);
         ASSERT_EQ(fast, reference) << text.left(60).toStdString();
     }
 }
 
+namespace shared_ui::highlight::cases {
+void PrintTo(const Shape &s, std::ostream *os) {
+    *os << s.rule.pattern.toStdString();
+}
+void PrintTo(const Finding &f, std::ostream *os) {
+    *os << f.block().text.toStdString();
+}
+} // namespace shared_ui::highlight::cases
+
+// Each shape over a rule before it that it must override (one that colours nearly everything
+// with few matches: the rule loop pays for every match).
 INSTANTIATE_TEST_SUITE_P(Shapes, RuleTableTest, testing::ValuesIn(kShapes));
+
+// Blocks the engine fuzzer found coloured otherwise than by the loops, a row each as
+// `scripts/run fuzz-engine` prints it: the rules that still differ, the block's text, the
+// multi-line string pass (or none) and the state the block before left.
+const std::vector<Finding> kFindings = {};
+
+class FindingTest : public testing::TestWithParam<Finding> {};
+
+TEST_P(FindingTest, ColoursAsTheLoops) {
+    const Block block = GetParam().block();
+    const Colouring fast = colour(RuleTable(block.rules), block);
+    const Colouring loop = colour_by_loop(RuleLoop(block.rules), block);
+    EXPECT_EQ(fast.formats, loop.formats);
+    EXPECT_EQ(fast.state, loop.state);
+}
+
+// Rows come only from findings, so the table may well be empty.
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(FindingTest);
+INSTANTIATE_TEST_SUITE_P(Findings, FindingTest, testing::ValuesIn(kFindings));
 
 // The engine's opening comment says what \w, \s, `.` and \b mean under Qt's default options.
 // Asked here of the Qt the tests run on, over every code point: one subject holds them all in

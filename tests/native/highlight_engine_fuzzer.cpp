@@ -1,0 +1,332 @@
+// The engine fuzzer (libFuzzer): the highlight engine against the literal loops it stands in for,
+// on rule lists and block texts decoded from the fuzzer's bytes. On a difference it prints both
+// colourings and the block, cut down to the rules that still differ, as a row for kFindings in
+// highlight_engine_test.cpp, and aborts. `scripts/run fuzz-engine` builds and runs it.
+//
+// An input is a header, then the block's text. The first byte picks the rules:
+//   0-9  a highlighter's list as the module builds it, in the order of rule_lists.json beside
+//        the executable (scripts/run writes it from the module, so it cannot fall out of date).
+//        A list with the multi-line string pass takes one byte more (kStates: the state the
+//        block before left); a formula list with function names takes the names (see names()).
+//   10   a list of pattern shapes (see shape_rules()).
+// The text takes one byte per UTF-16 unit: ASCII as itself, 0x80 to 0xFE a unit of kUnits, 0xFF
+// the unit that the next two bytes give (little-endian). Bytes past the end read as 0.
+#include "highlight_engine_cases.hpp"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtGlobal>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+using namespace shared_ui::highlight;
+using namespace shared_ui::highlight::cases;
+
+namespace {
+
+// Units past ASCII that the matchers and Qt treat apart: the first ones past ASCII and Latin-1,
+// separators, a wide character, both byte order marks and U+FFFF, lone halves of surrogate
+// pairs at both ends of their ranges, and the halves of two pairs (D83D DE00, D835 DD18).
+const char16_t kUnits[] = {0x0080, 0x00A0, 0x00E9, 0x00FF, 0x0100, 0x2028, 0x2029,
+                           0x3000, 0x65E5, 0xFEFF, 0xFFFE, 0xFFFF, 0xD800, 0xDBFF,
+                           0xDC00, 0xDFFF, 0xD83D, 0xDE00, 0xD835, 0xDD18};
+
+// The states a block may start in: the first block's, after a closed string, inside one, other.
+const int kStates[] = {-1, 0, 1, 2};
+
+// Function names a host may pass: names (one of them twice), a name in other case, names with
+// characters that are special in a pattern (a wildcard, empty alternatives, an unbalanced
+// parenthesis, a trailing backslash), non-ASCII names, an empty one.
+const char16_t *const kNames[] = {u"SUM", u"IF",     u"DATE_ADD", u"sum",  u"X9_.Q", u"A.B",  u"|",
+                                  u"a|",  u"IF)",    u"x*",       u"\\w+", u"é",     u"日本", u"",
+                                  u"(",   u"[A-Z]+", u"\\",       u"😀",    u"SUM",   u"MAX"};
+// How many names a list takes: the last is more than the literal pass keeps on its stack.
+const int kNameCounts[] = {0, 1, 2, 3, 4, 5, 6, 70};
+
+// Rules the shape lists draw besides the known shapes: general expressions, among them one that
+// matches empty text and one that colours a group.
+const Rule kGeneral[] = {{R"([^"]+)", 0, 0}, {R"(\w+)", 0, 0}, {"x*", 0, 0}, {R"((\w)\w*)", 1, 0}};
+
+class Input {
+  public:
+    Input(const std::uint8_t *data, size_t size) : data_(data), size_(size) {}
+    int byte() { return at_ < size_ ? data_[at_++] : 0; }
+    char16_t unit() {
+        const int b = byte();
+        if (b < 0x80)
+            return char16_t(b);
+        if (b < 0xFF)
+            return kUnits[size_t(b - 0x80) % std::size(kUnits)];
+        const int low = byte();
+        return char16_t(low | byte() << 8);
+    }
+    QString units(int count) {
+        QString text;
+        for (int i = 0; i < count; ++i)
+            text += QChar(unit());
+        return text;
+    }
+    QString rest() {
+        QString text;
+        while (at_ < size_)
+            text += QChar(unit());
+        return text;
+    }
+
+  private:
+    const std::uint8_t *data_;
+    size_t size_;
+    size_t at_ = 0;
+};
+
+struct List {
+    std::vector<Rule> rules;
+    std::optional<TripleQuotePass> pass;
+    int function_format = -1; // >= 0: the input appends function names in this format
+    std::unique_ptr<RuleTable> table;
+    std::unique_ptr<RuleLoop> loop;
+};
+
+std::vector<List> &lists() {
+    static auto *all = new std::vector<List>();
+    return *all;
+}
+
+void load_lists(const QString &path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "cannot read %s: scripts/run fuzz-engine writes it\n",
+                     qPrintable(path));
+        std::exit(2);
+    }
+    for (const QJsonValue &entry : QJsonDocument::fromJson(file.readAll()).array()) {
+        const QJsonObject object = entry.toObject();
+        List list;
+        for (const QJsonValue &rule : object["rules"].toArray()) {
+            const QJsonArray r = rule.toArray();
+            list.rules.push_back({r[0].toString(), r[1].toInt(), r[2].toInt()});
+        }
+        if (object["pass"].isArray())
+            list.pass =
+                TripleQuotePass{object["pass"][0].toInt(), FormatId(object["pass"][1].toInt())};
+        list.function_format = object["function_format"].toInt(-1);
+        if (list.function_format < 0) {
+            list.table = std::make_unique<RuleTable>(list.rules);
+            list.loop = std::make_unique<RuleLoop>(list.rules);
+        }
+        lists().push_back(std::move(list));
+    }
+}
+
+// Escapes the characters a pattern gives a meaning to (all punctuation, when `all`).
+QString escaped(const QString &text, bool all) {
+    static const QString metachars = QStringLiteral("\\.^$|?*+()[]{}");
+    QString pattern;
+    for (QChar c : text) {
+        if (metachars.contains(c) || (all && c.unicode() < 128 && c.isPunct()))
+            pattern += '\\';
+        pattern += c;
+    }
+    return pattern;
+}
+
+// The formula highlighter's `\bNAME\(` rules: a count byte (kNameCounts), then a byte per name:
+// below 0xF0 one of kNames, else a name of its own (a length byte, then that many units).
+void names(Input &in, int format, std::vector<Rule> &rules) {
+    const int count = kNameCounts[size_t(in.byte()) % std::size(kNameCounts)];
+    for (int i = 0; i < count; ++i) {
+        const int b = in.byte();
+        const QString name = b < 0xF0 ? QString::fromUtf16(kNames[size_t(b) % std::size(kNames)])
+                                      : in.units(1 + in.byte() % 8);
+        rules.push_back({"\\b" + name + "\\(", 0, format});
+    }
+}
+
+// A list of 1 to 16 rules (the count byte), then a byte for the multi-line pass (0: none, else
+// a state from kStates), then per rule a kind byte and a format byte (0 to 3). A kind below 0xE0
+// is a known shape or a general rule; 0xE0 to 0xEF a literal with \b before (bit 0) and after
+// (bit 1), all punctuation escaped (bit 2), then a length byte and the units; 0xF0 to 0xFF a
+// pattern of its own units (bit 0: it colours group 1), a length byte, then the units.
+void shape_rules(Input &in, Block &block) {
+    const int count = 1 + in.byte() % 16;
+    if (const int pass = in.byte() % 5; pass > 0) {
+        block.pass = TripleQuotePass{1, 4};
+        block.previous_state = kStates[pass - 1];
+    }
+    const size_t shapes = std::size(kShapes);
+    for (int i = 0; i < count; ++i) {
+        const int kind = in.byte();
+        const int format = in.byte() % 4;
+        Rule rule;
+        if (kind < 0xE0) {
+            const size_t pick = size_t(kind) % (shapes + std::size(kGeneral));
+            rule = pick < shapes ? kShapes[pick].rule : kGeneral[pick - shapes];
+        } else if (kind < 0xF0) {
+            const QString text = escaped(in.units(1 + in.byte() % 8), kind & 4);
+            rule.pattern = (kind & 1 ? "\\b" : "") + text + (kind & 2 ? "\\b" : "");
+        } else {
+            rule.group = kind & 1;
+            rule.pattern = in.units(1 + in.byte() % 24);
+        }
+        rule.format = format;
+        block.rules.push_back(rule);
+    }
+}
+
+char code(FormatId id) {
+    if (id == kNoFormat)
+        return '.';
+    return id < 10 ? char('0' + id) : id < 36 ? char('a' + id - 10) : '*';
+}
+
+// `text` as a C++ literal of UTF-16 units.
+std::string literal(const QString &text) {
+    std::string out = "u\"";
+    bool after_hex = false;
+    for (QChar qc : text) {
+        const char16_t c = qc.unicode();
+        // A hex escape would run on into a hex digit after it.
+        if (after_hex && c < 128 && std::isxdigit(c))
+            out += "\" u\"";
+        after_hex = false;
+        if (c == '\\' || c == '"' || c == '?') {
+            out += '\\';
+            out += char(c);
+        } else if (c >= 0x20 && c < 0x7F) {
+            out += char(c);
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%04X", unsigned(c));
+            out += hex;
+            after_hex = true;
+        }
+    }
+    return out + "\"sv";
+}
+
+std::string row(const Block &block) {
+    std::string out = "    {{";
+    for (const Rule &rule : block.rules)
+        out += std::string(&rule == &block.rules[0] ? "" : ", ") + "{" + literal(rule.pattern) +
+               ", " + std::to_string(rule.group) + ", " + std::to_string(rule.format) + "}";
+    out += "}, " + literal(block.text) + ", ";
+    out += block.pass ? "TripleQuotePass{" + std::to_string(block.pass->in_state) + ", " +
+                            std::to_string(block.pass->format) + "}"
+                      : std::string("std::nullopt");
+    return out + ", " + std::to_string(block.previous_state) + "},";
+}
+
+bool differs(const Block &block) {
+    const RuleTable table(block.rules);
+    const RuleLoop loop(block.rules);
+    return !(colour(table, block) == colour_by_loop(loop, block));
+}
+
+// The block with as few rules as still differ (and without the pass when that still differs).
+Block reduced(Block block) {
+    for (size_t chunk = std::max<size_t>(block.rules.size() / 2, 1);; chunk /= 2) {
+        for (size_t i = 0; i < block.rules.size();) {
+            Block fewer = block;
+            const auto from = fewer.rules.begin() + qsizetype(i);
+            fewer.rules.erase(from, from + qsizetype(std::min(chunk, block.rules.size() - i)));
+            if (differs(fewer))
+                block = std::move(fewer);
+            else
+                i += chunk;
+        }
+        if (chunk <= 1)
+            break;
+    }
+    if (block.pass) {
+        Block without = block;
+        without.pass.reset();
+        if (differs(without))
+            block = std::move(without);
+    }
+    return block;
+}
+
+[[noreturn]] void report(const Block &block, const Colouring &fast, const Colouring &loop) {
+    const auto size = qsizetype(fast.formats.size());
+    qsizetype first = 0;
+    while (first < size && fast.formats[size_t(first)] == loop.formats[size_t(first)])
+        ++first;
+    const qsizetype from = std::max<qsizetype>(first - 40, 0), to = std::min(first + 40, size);
+    std::string shown, engine, looped;
+    for (qsizetype i = from; i < to; ++i) {
+        const char16_t c = block.text[i].unicode();
+        shown += c >= 0x20 && c < 0x7F ? char(c) : '?';
+        engine += code(fast.formats[size_t(i)]);
+        looped += code(loop.formats[size_t(i)]);
+    }
+    std::fprintf(stderr,
+                 "The engine and the loop colour this block differently (units %lld to %lld of "
+                 "%lld; ? is a unit past ASCII or a control):\n"
+                 "  text    %s\n  engine  %s   state %d\n  loop    %s   state %d\n"
+                 "As a row for kFindings (tests/native/highlight_engine_test.cpp), with only the "
+                 "rules that still differ:\n%s\n",
+                 (long long)from, (long long)to, (long long)size, shown.c_str(), engine.c_str(),
+                 fast.state, looped.c_str(), loop.state, row(reduced(block)).c_str());
+    std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***argv) {
+    // Qt warns on every search with an invalid pattern, which the lists hold on purpose.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
+        if (type == QtCriticalMsg || type == QtFatalMsg)
+            std::fprintf(stderr, "%s\n", qPrintable(message));
+    });
+    load_lists(QFileInfo(QString::fromLocal8Bit((*argv)[0])).absolutePath() + "/rule_lists.json");
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, size_t size) {
+    Input in(data, size);
+    Block block;
+    const size_t pick = size_t(in.byte()) % (lists().size() + 1);
+    const RuleTable *table = nullptr;
+    const RuleLoop *loop = nullptr;
+    std::unique_ptr<RuleTable> own_table;
+    std::unique_ptr<RuleLoop> own_loop;
+    if (pick < lists().size()) {
+        const List &list = lists()[pick];
+        block.rules = list.rules;
+        if (list.pass) {
+            block.pass = list.pass;
+            block.previous_state = kStates[size_t(in.byte()) % std::size(kStates)];
+        }
+        if (list.function_format >= 0)
+            names(in, list.function_format, block.rules);
+        table = list.table.get();
+        loop = list.loop.get();
+    } else {
+        shape_rules(in, block);
+    }
+    if (table == nullptr) {
+        own_table = std::make_unique<RuleTable>(block.rules);
+        own_loop = std::make_unique<RuleLoop>(block.rules);
+        table = own_table.get();
+        loop = own_loop.get();
+    }
+    block.text = in.rest();
+    // For scripts/run, when a sanitizer stops the run before any report.
+    static const bool print_row = std::getenv("ENGINE_FUZZER_PRINT_ROW") != nullptr;
+    if (print_row)
+        std::fprintf(stderr, "%s\n", row(block).c_str());
+    const Colouring fast = colour(*table, block);
+    const Colouring slow = colour_by_loop(*loop, block);
+    if (!(fast == slow))
+        report(block, fast, slow);
+    return 0;
+}
