@@ -3,12 +3,11 @@ the Qt that the build linked.
 
 pyproject.toml declares what every build needs. A module linked to the Qt inside pip's PyQt6
 needs more: pip's PyQt6-Charts, whose Qt Charts library it links. That must not be declared for a
-module linked to the system Qt: it
-runs beside the system's PyQt6, whose Charts module installs no metadata, so pip would install
-its own PyQt6-Charts, and pip's Qt with it, beside the system's. meson.build writes the further
-requirements of the Qt it linked to pyqt6-requirements.txt in the build folder (nothing for the
-system Qt); each replaces pyproject.toml's requirement of the same name, if any, in the wheel's
-metadata.
+module linked to the system Qt: it runs beside the system's PyQt6, whose Charts module installs
+no metadata, so pip would install its own PyQt6-Charts, and pip's Qt with it, beside the
+system's. meson.build writes the further requirements of the Qt it linked to
+pyqt6-requirements.txt in the build folder (nothing for the system Qt), which go into the wheel's
+metadata beside pyproject.toml's.
 """
 import base64
 import contextlib
@@ -50,7 +49,7 @@ def _build(hook, wheel_directory, config_settings, metadata_directory, editable=
         if requirements and not editable:
             _check_run_paths(settings["builddir"])
     if requirements:
-        _replace_requirements(os.path.join(wheel_directory, name), requirements)
+        _add_requirements(os.path.join(wheel_directory, name), requirements)
     return name
 
 
@@ -71,25 +70,17 @@ def _check_run_paths(builddir):
             f"to set its run path; found meson-python {mesonpy.__version__} and meson {meson}")
 
 
-def _project_name(requirement):
-    name = re.match(r"[A-Za-z0-9._-]+", requirement.split(":", 1)[-1].strip()).group()
-    return re.sub(r"[-_.]+", "-", name).lower()
-
-
-def _replace_requirements(wheel, requirements):
+def _add_requirements(wheel, requirements):
     with zipfile.ZipFile(wheel) as archive:
         entries = [(info, archive.read(info)) for info in archive.infolist()]
     metadata_name = next(info.filename for info, _ in entries
                          if re.fullmatch(r"[^/]+\.dist-info/METADATA", info.filename))
-    replaced = {_project_name(line) for line in requirements}
     files = {}
     for info, data in entries:
         if info.filename == metadata_name:
             # The headers end at the first blank line; the README follows as the description.
             headers, blank, body = data.decode().partition("\n\n")
-            lines = [line for line in headers.split("\n") if not (
-                line.startswith("Requires-Dist:") and _project_name(line) in replaced)]
-            lines += [f"Requires-Dist: {line}" for line in requirements]
+            lines = headers.split("\n") + [f"Requires-Dist: {line}" for line in requirements]
             data = ("\n".join(lines) + blank + body).encode()
         files[info.filename] = (info, data)
     record_name = metadata_name.replace("/METADATA", "/RECORD")

@@ -61,9 +61,7 @@ struct Block {
 struct Colouring {
     FormatMap formats;
     int state = 0;
-    bool operator==(const Colouring &other) const {
-        return formats == other.formats && state == other.state;
-    }
+    bool operator==(const Colouring &) const = default;
 };
 
 // The text the rules search: PyQt drops a leading byte order mark when it hands the block's text

@@ -228,7 +228,7 @@ std::string row(const Block &block) {
 bool differs(const Block &block) {
     const RuleTable table(block.rules);
     const RuleLoop loop(block.rules);
-    return !(colour(table, block) == colour_by_loop(loop, block));
+    return colour(table, block) != colour_by_loop(loop, block);
 }
 
 // The block with as few rules as still differ (and without the pass when that still differs).
@@ -326,7 +326,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, size_t size) {
         std::fprintf(stderr, "%s\n", row(block).c_str());
     const Colouring fast = colour(*table, block);
     const Colouring slow = colour_by_loop(*loop, block);
-    if (!(fast == slow))
+    if (fast != slow)
         report(block, fast, slow);
     return 0;
 }
