@@ -43,14 +43,32 @@ char *malloc_copy(const std::string &text) {
     return copy;
 }
 
+// pybind11's record of a function it built: its name and its parameters. pybind11 publishes no
+// way to it, and the object that carries it changed with pybind11 3 (a capsule before, a type of
+// its own since); the record's fields read here are the same from 2.10 on. The only use of
+// pybind11's internals in the module: the surface tests, run against each pybind11 the stacks
+// build with, read every method's name and signature back.
+py::detail::function_record *function_record(const py::cpp_function &function) {
+    PyObject *carrier = PyCFunction_GET_SELF(function.ptr());
+#if PYBIND11_VERSION_MAJOR >= 3
+    auto *record = py::detail::function_record_ptr_from_PyObject(carrier);
+#else
+    auto *record = static_cast<py::detail::function_record *>(
+        PyCapsule_GetPointer(carrier, PyCapsule_GetName(carrier)));
+#endif
+    if (record == nullptr) {
+        if (!PyErr_Occurred())
+            PyErr_SetString(PyExc_TypeError, "not a function that pybind11 built");
+        throw py::error_already_set();
+    }
+    return record;
+}
+
 } // namespace
 
 py::object ClassBuilder::finish(py::cpp_function function, const char *name) {
     auto *cfunction = reinterpret_cast<PyCFunctionObject *>(function.ptr());
-    auto *record = static_cast<py::detail::function_record *>(
-        PyCapsule_GetPointer(cfunction->m_self, py::detail::get_function_record_capsule_name()));
-    if (record == nullptr)
-        throw py::error_already_set();
+    py::detail::function_record *record = function_record(function);
     // pybind11 takes a function it builds under the name __init__ (or __setstate__) for the
     // constructor of one of its own classes: the call would then reject every `self` that is not
     // a pybind11 instance, and in builds without NDEBUG the build itself reads the class the
@@ -66,8 +84,10 @@ py::object ClassBuilder::finish(py::cpp_function function, const char *name) {
     for (const py::detail::argument_record &argument : record->args) {
         text += separator;
         text += argument.name;
-        if (argument.value)
-            text += "=" + py::repr(argument.value).cast<std::string>();
+        if (argument.value) {
+            text += '=';
+            text += py::repr(argument.value).cast<std::string>();
+        }
         separator = ", ";
     }
     if (record->has_args) {
