@@ -48,8 +48,13 @@ def make(cls, text, *args, **kwargs):
 def read_back(highlighter):
     """(text, state, format key or None per UTF-16 unit) per block, after a full rehighlight."""
     highlighter.rehighlight()
+    return shown(highlighter.document())
+
+
+def shown(document):
+    """(text, state, format key or None per UTF-16 unit) per block, as the document has them."""
     result = []
-    block = highlighter.document().begin()
+    block = document.begin()
     while block.isValid():
         units = [None] * (len(block.text().encode("utf-16-le", "surrogatepass")) // 2)
         for fmt_range in block.layout().formats():

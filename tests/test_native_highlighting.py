@@ -9,7 +9,7 @@ from PyQt6.QtCore import QRegularExpression
 from PyQt6.QtGui import QColor, QSyntaxHighlighter
 
 from highlighting import (ADVERSARIAL, HIGHLIGHTERS, SURFACE, VARIANTS, compare,
-                          first_difference, fuzz, key, make, read_back)
+                          first_difference, fuzz, key, make, read_back, shown)
 from shared_ui import VLMHighlighter, VLMPythonHighlighter, VLMSQLHighlighter
 
 pytestmark = pytest.mark.usefixtures("qapp")
@@ -66,6 +66,10 @@ def test_native_path_runs(cls):
 
 # --- when the surface loop must run ------------------------------------------------------------
 
+def one_unit_format(self, start, length, fmt):
+    QSyntaxHighlighter.setFormat(self, start, 1, fmt)
+
+
 CHANGES = {
     "rules-replaced": lambda h: setattr(h, "rules", h.rules[::2]),
     "rule-appended": lambda h: h.rules.append((QRegularExpression("[a-z]"), 0, h.STYLES["brace"])),
@@ -75,9 +79,9 @@ CHANGES = {
     # A delimiter that matches empty text would find the same place again forever.
     "tri-double-replaced": lambda h: setattr(
         h, "tri_double", (QRegularExpression("x*"), 1, h.STYLES["defclass"])),
-    "class-set-format": lambda h: setattr(
-        type(h), "setFormat", lambda self, start, length, fmt: QSyntaxHighlighter.setFormat(
-            self, start, 1, fmt)),
+    "class-set-format": lambda h: setattr(type(h), "setFormat", one_unit_format),
+    # Seen through the class's bases: the class itself does not change.
+    "base-class-set-format": lambda h: setattr(type(h).__base__, "setFormat", one_unit_format),
 }
 
 
@@ -87,17 +91,36 @@ CHANGES = {
 ], ids=lambda v: v.__name__ if isinstance(v, type) else v)
 def test_changed_highlighter_takes_the_surface_loop(cls, change):
     text = "def f(x): return 'a' + \"\"\"b\nSELECT count(x) FROM t -- c\nSUM(col[a]) == 1 '''\nz'''"
-    # Subclasses, so that a change to the class stays in this test. The native path keeps what its
-    # last full check found (the version tags of the class and of the instance's dictionary), so a
-    # change made after it has run must still be seen.
-    native = make(type("Native", (cls,), {}), text)
-    surface = make(type("Surface", (SURFACE[cls],), {}), text)
+    # Subclasses of subclasses, so that a change to the class or its base stays in this test. The
+    # native path keeps what its last full check found while the class, its bases and the
+    # instance's dictionary stay unchanged, so a change made after it has run must still be seen.
+    native = make(type("Native", (type("NativeBase", (cls,), {}),), {}), text)
+    surface = make(type("Surface", (type("SurfaceBase", (SURFACE[cls],), {}),), {}), text)
     before = read_back(native)
     for highlighter in (native, surface):
         CHANGES[change](highlighter)
     after = read_back(native)
     assert first_difference(after, read_back(surface)) is None
     assert after != before
+
+
+@pytest.mark.parametrize("cls", HIGHLIGHTERS, ids=lambda c: c.__name__)
+def test_a_change_after_a_harmless_one_is_seen(cls):
+    # A harmless change of the class sends the next block through the full check, which passes;
+    # the change after it must still be seen, though Qt highlights straight from the document,
+    # with no lookup through the class in between that would make the interpreter track it anew.
+    text = "def f(x): return 'a' + 1\nSELECT count(x) FROM t -- c"
+    documents = []
+    for cls_of in (type("Native", (cls,), {}), type("Surface", (SURFACE[cls],), {})):
+        highlighter = make(cls_of, text)
+        document = highlighter.document()
+        read_back(highlighter)
+        cls_of.harmless = True
+        document.setPlainText(text + " ")
+        cls_of.setFormat = one_unit_format
+        document.setPlainText(text)
+        documents.append(shown(document))
+    assert first_difference(*documents) is None
 
 
 # What each override saw (the first two arguments) or returned, for two blocks.

@@ -2,6 +2,7 @@
 
 #include "code_editing/highlight_engine.hpp"
 #include "code_editing/highlighter_common.hpp"
+#include "frame/interpreter.hpp"
 #include "frame/module_globals.hpp"
 
 #include <QRegularExpression>
@@ -164,38 +165,6 @@ struct WatchedFormat {
     }
 };
 
-// What the last full check of a highlighter found unchanged: its type and its instance
-// dictionary, each with its version tag. CPython gives a type a new tag whenever anything in the
-// dictionary of the type or of one of its bases changes (its own attribute cache relies on that),
-// and a dictionary a new one on every change of its items, from a counter shared by all of them,
-// so while both tags are still the ones seen, every method and attribute looked up by the full
-// check resolves as it did then, and the check need not run again.
-struct Verified {
-    PyTypeObject *type = nullptr;
-    unsigned int type_tag = 0;
-    PyObject *dict = nullptr;
-    std::uint64_t dict_tag = 0;
-
-    static Verified of(PyTypeObject *type, PyObject *dict) {
-        if (!PyType_HasFeature(type, Py_TPFLAGS_VALID_VERSION_TAG))
-            return {};
-        return {type, type->tp_version_tag, dict, dict_version(dict)};
-    }
-    bool operator==(const Verified &other) const {
-        return type != nullptr && type == other.type && type_tag == other.type_tag &&
-               dict == other.dict && dict_tag == other.dict_tag;
-    }
-    static std::uint64_t dict_version(PyObject *dict) {
-#if PY_VERSION_HEX < 0x030C0000
-        return reinterpret_cast<PyDictObject *>(dict)->ma_version_tag;
-#else
-        // Newer interpreters keep no public version tag: every block takes the full check.
-        (void)dict;
-        return 0;
-#endif
-    }
-};
-
 struct State {
     py::object rules;                           // the list itself
     std::vector<PyObject *> items;              // its items as built; `rules_copy` keeps them alive
@@ -209,7 +178,9 @@ struct State {
     py::object tri_double;
     highlight::TripleQuotePass pass;
 
-    mutable Verified verified;            // see Verified
+    // Taken when the full check last found the highlighter's attributes unchanged; while it
+    // stays current, every lookup the check makes resolves as it did then.
+    mutable ChangeStamp unchanged_since;
     bool address_field_confirmed = false; // the highlighter's, see sip_address()
 
     py::object weakref; // drops this state when the highlighter's wrapper goes
@@ -242,11 +213,6 @@ std::shared_ptr<const RuleTable> shared_table(const std::vector<Rule> &rules) {
     auto table = std::make_shared<const RuleTable>(rules);
     cache->emplace(std::move(key), table);
     return table;
-}
-
-PyObject *instance_dict(py::handle self) {
-    PyObject **slot = _PyObject_GetDictPtr(self.ptr());
-    return slot == nullptr ? nullptr : *slot;
 }
 
 // A regular expression as the rule loop would use it: exactly PyQt6's class (a subclass could
@@ -285,7 +251,7 @@ FormatId format_id(State &state, PyObject *object, bool fresh = false) {
 }
 
 std::unique_ptr<State> build_state(py::handle self, HighlighterKind kind) {
-    PyObject *dict = instance_dict(self);
+    PyObject *dict = instance_dict(self.ptr());
     if (dict == nullptr)
         return nullptr;
     PyObject *rules = PyDict_GetItemWithError(dict, names().rules);
@@ -349,16 +315,16 @@ bool attributes_unchanged(PyTypeObject *type, PyObject *dict, const State &state
     const ClassFacts &expected = facts(kind);
     const int guarded = kind == HighlighterKind::Python ? kGuardedMethods : kGuardedMethods - 1;
     for (int i = 0; i < guarded; ++i) {
-        if (_PyType_Lookup(type, names().methods[i]) != expected.methods[i])
+        if (class_attribute(type, names().methods[i]) != expected.methods[i])
             return false;
         if (PyDict_GetItemWithError(dict, names().methods[i]) != nullptr || PyErr_Occurred())
             return false;
     }
-    if (_PyType_Lookup(type, names().rules) != nullptr ||
+    if (class_attribute(type, names().rules) != nullptr ||
         PyDict_GetItemWithError(dict, names().rules) != state.rules.ptr())
         return false;
     if (state.triple_quotes &&
-        (_PyType_Lookup(type, names().tri_double) != nullptr ||
+        (class_attribute(type, names().tri_double) != nullptr ||
          PyDict_GetItemWithError(dict, names().tri_double) != state.tri_double.ptr()))
         return false;
     return !PyErr_Occurred();
@@ -367,19 +333,19 @@ bool attributes_unchanged(PyTypeObject *type, PyObject *dict, const State &state
 // True while the highlighter still is what the native path models (see the header).
 bool unchanged(py::handle self, const State &state, HighlighterKind kind) {
     PyTypeObject *type = Py_TYPE(self.ptr());
-    PyObject *dict = instance_dict(self);
+    PyObject *dict = instance_dict(self.ptr());
     if (!facts(kind).known || dict == nullptr)
         return false;
-    if (!(Verified::of(type, dict) == state.verified)) {
+    if (!state.unchanged_since.current(type, dict)) {
         if (!attributes_unchanged(type, dict, state, kind))
             return false;
-        // Read after the lookups, which give the type its tag if it had none.
-        state.verified = Verified::of(type, dict);
+        state.unchanged_since = ChangeStamp::take(type, dict);
     }
-    // Lists carry no version: their items are compared (a few hundred pointers at most).
-    PyListObject *list = reinterpret_cast<PyListObject *>(state.rules.ptr());
-    if (size_t(Py_SIZE(list)) != state.items.size() ||
-        std::memcmp(list->ob_item, state.items.data(), state.items.size() * sizeof(PyObject *)))
+    // Lists are not watched: their items are compared (a few hundred pointers at most).
+    PyObject *list = state.rules.ptr();
+    if (size_t(PyList_GET_SIZE(list)) != state.items.size() ||
+        std::memcmp(PySequence_Fast_ITEMS(list), state.items.data(),
+                    state.items.size() * sizeof(PyObject *)))
         return false;
     for (const WatchedFormat &format : state.formats) {
         // A format deleted through sip.delete must not be read; the surface loop reports it.
@@ -429,7 +395,7 @@ void remember_highlighter_class(HighlighterKind kind, py::handle cls) {
             Py_DECREF(resolved);
         else
             PyErr_Clear();
-        PyObject *method = _PyType_Lookup(type, names().methods[i]);
+        PyObject *method = class_attribute(type, names().methods[i]);
         Py_XINCREF(method);
         Py_XDECREF(f.methods[i]);
         f.methods[i] = method;
