@@ -55,6 +55,10 @@ def outline(cls):
     (base,) = cls.__bases__
     yield f"{cls.__qualname__}({base.__qualname__})"
     for name, value in vars(cls).items():
+        # enum reserves _sunder_ names for its own machinery (from 3.13 on, every enum class holds
+        # _generate_next_value_); no class body of the module defines one.
+        if len(name) > 2 and name[0] == name[-1] == "_" and "_" not in (name[1], name[-2]):
+            continue
         kind = KINDS.get(type(value), "" if type(value).__name__ == "instancemethod" else None)
         if kind is not None:
             function = value.fget if kind == "property " else getattr(value, "__func__", value)
