@@ -509,7 +509,8 @@ def main():
     if args.save:
         tables = [{"title": t.title, "columns": t.columns, "rows": t.rows} for t in Table.tables]
         Path(args.save).parent.mkdir(parents=True, exist_ok=True)
-        Path(args.save).write_text(json.dumps({"qt": qt_label(), "machine": machine,
+        stack = f"{sys.version_info.major}.{sys.version_info.minor}, Qt {qt_label()}"
+        Path(args.save).write_text(json.dumps({"stack": stack, "machine": machine,
                                                "tables": tables}, indent=1), encoding="utf-8")
 
 

@@ -1,14 +1,20 @@
 """scripts/run wheel-check runs this in a plain venv that holds the wheel, pip's PyQt6 and
-PyQt6-Charts and nothing else, with the stand-in host on PYTHONPATH: the module imports before
-PyQt6 (the order in which a module linked to another Qt would bring that Qt in), colours a
-line, and every Qt library in the process is the one inside this venv's PyQt6."""
+PyQt6-Charts and nothing else, with the stand-in host on PYTHONPATH:
+
+    python -P scripts/check_wheel.py shared_ui|PyQt6.QtCore
+
+The module named is imported first (shared_ui first is the order in which a module linked to
+another Qt would bring that Qt in), the module colours a line, and every Qt library in the process
+must be the one inside this venv's PyQt6."""
+import importlib
 import os
 import sys
 
-import shared_ui
-from PyQt6.QtCore import PYQT_VERSION_STR, QLibraryInfo, qVersion
-from PyQt6.QtGui import QTextDocument
-from PyQt6.QtWidgets import QApplication, QPlainTextDocumentLayout
+importlib.import_module(sys.argv[1])
+import shared_ui  # noqa: E402  (after the module named first)
+from PyQt6.QtCore import PYQT_VERSION_STR, QLibraryInfo, qVersion  # noqa: E402
+from PyQt6.QtGui import QTextDocument  # noqa: E402
+from PyQt6.QtWidgets import QApplication, QPlainTextDocumentLayout  # noqa: E402
 
 app = QApplication(sys.argv[:1])
 document = QTextDocument()
@@ -20,7 +26,7 @@ runs = len(document.firstBlock().layout().formats())
 qt = os.path.realpath(QLibraryInfo.path(QLibraryInfo.LibraryPath.LibrariesPath))
 with open("/proc/self/maps") as maps:
     mapped = sorted({line.split()[-1] for line in maps if "/libQt6" in line})
-print(f"shared_ui {shared_ui.__version__}: {shared_ui.__file__}")
+print(f"{sys.argv[1]} first; shared_ui {shared_ui.__version__}: {shared_ui.__file__}")
 print(f"PyQt6 {PYQT_VERSION_STR} on Qt {qVersion()}: {qt}")
 print(f"{runs} coloured runs; {len(mapped)} Qt libraries mapped:",
       " ".join(os.path.basename(path) for path in mapped))

@@ -7,13 +7,15 @@ never takes one way or the other, with its line.
 import json
 import subprocess
 import sys
+import sysconfig
 from pathlib import Path
 
 ENGINE = "shared_ui/code_editing/highlight_engine.cpp"
+# The module as the Python running this (the one that ran the tests) names it.
+MODULE = "shared_ui" + sysconfig.get_config_var("EXT_SUFFIX")
 RUNS = {  # run: its title, the binaries it ran
-    "suite": ("the test suite", ["shared_ui.cpython-311-x86_64-linux-gnu.so",
-                                 "tests/native/native_tests"]),
-    "fuzz": ("scripts/run fuzz, 60 s", ["shared_ui.cpython-311-x86_64-linux-gnu.so"]),
+    "suite": ("the test suite", [MODULE, "tests/native/native_tests"]),
+    "fuzz": ("scripts/run fuzz, 60 s", [MODULE]),
     "engine-fuzzer": ("the engine fuzzer's corpus", ["tests/native/engine_fuzzer"]),
 }
 
