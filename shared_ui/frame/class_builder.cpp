@@ -68,7 +68,7 @@ py::detail::function_record *function_record(const py::cpp_function &function) {
 
 py::object ClassBuilder::finish(py::cpp_function function, const char *name) {
     auto *cfunction = reinterpret_cast<PyCFunctionObject *>(function.ptr());
-    py::detail::function_record *record = function_record(function);
+    auto *record = function_record(function);
     // pybind11 takes a function it builds under the name __init__ (or __setstate__) for the
     // constructor of one of its own classes: the call would then reject every `self` that is not
     // a pybind11 instance, and in builds without NDEBUG the build itself reads the class the
@@ -81,7 +81,7 @@ py::object ClassBuilder::finish(py::cpp_function function, const char *name) {
 
     std::string text = std::string(name) + "(";
     const char *separator = "";
-    for (const py::detail::argument_record &argument : record->args) {
+    for (const auto &argument : record->args) {
         text += separator;
         text += argument.name;
         if (argument.value) {

@@ -3,7 +3,7 @@
 // CPython's public API where one exists; each version-specific branch says why it is there.
 #pragma once
 
-#include <pybind11/pybind11.h>
+#include <Python.h>
 
 #include <cstdint>
 
