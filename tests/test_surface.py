@@ -99,6 +99,24 @@ def test_classes_bases_and_methods_are_the_stubs_in_order():
     assert [line for line in found if line != UNSTUBBED] == list(stub_outline())
 
 
+# The highlighters carry the module's own doc strings, and no other class has one (the stub's
+# documentation is for host developers and lives in the stub).
+DOCS = {
+    "VLMPythonHighlighter": "Syntax highlighter for the Python language.",
+    "VLMHighlighter": " Syntax highlighter for the Python language.\n    **  THIS is a simpler "
+                      "version of VLMPythonHighlighter intended to be used for filters, formulas "
+                      "etc.\n    and not full-blown Python functions with def, exceptions etc.\n    ",
+    "VLMSQLHighlighter": " Syntax highlighter for the SQL language.",
+}
+
+
+def test_class_doc_strings():
+    classes = {name: value for name, value in vars(shared_ui).items()
+               if isinstance(value, type) and value.__module__ == "shared_ui"}
+    assert {name: vars(cls).get("__doc__") for name, cls in classes.items()} == {
+        name: DOCS.get(name) for name in classes}
+
+
 # The dialog's class attributes are the host's singletons (the loggers: test_module_loading.py).
 def test_dialog_class_attributes_are_the_hosts_globals():
     assert shared_ui.WidgetAnimator.app_state is app_state_glbl
