@@ -1,12 +1,9 @@
 // What the GoogleTest suite and the engine fuzzer (highlight_engine_fuzzer.cpp) share: the pattern
-// shapes the engine knows, and one block coloured two ways, by the engine and by the literal
-// loops it stands in for.
+// shapes the engine knows.
 #pragma once
 
 #include "code_editing/highlight_engine.hpp"
 
-#include <optional>
-#include <string_view>
 #include <vector>
 
 namespace shared_ui::highlight::cases {
@@ -47,75 +44,6 @@ inline const Shape kShapes[] = {
     {{R"(\b|x)", 0, 1}, 1},
     {{"(", 0, 1}, 1},
     {{kHigh, 0, 1}, 1},
-};
-
-// One block as a highlighter meets it: its rules, the text the document holds and, for the
-// Python highlighter, the multi-line string pass with the state the block before left.
-struct Block {
-    std::vector<Rule> rules;
-    QString text;
-    std::optional<TripleQuotePass> pass;
-    int previous_state = -1;
-};
-
-struct Colouring {
-    FormatMap formats;
-    int state = 0;
-    bool operator==(const Colouring &) const = default;
-};
-
-// The text the rules search: PyQt drops a leading byte order mark when it hands the block's text
-// to a regular expression, while setFormat counts it.
-inline QString subject(const QString &text) {
-    return text.startsWith(QChar(0xFEFF)) ? text.mid(1) : text;
-}
-
-// As the module's native path colours the block.
-inline Colouring colour(const RuleTable &table, const Block &block) {
-    Colouring result;
-    const QString searched = subject(block.text);
-    table.paint(searched, result.formats);
-    result.formats.resize(size_t(block.text.size()), kNoFormat);
-    if (block.pass)
-        result.state = paint_triple_quotes(searched, block.text.size(), block.previous_state,
-                                           *block.pass, result.formats)
-                           .state;
-    return result;
-}
-
-// As the highlighters' own loops colour it.
-inline Colouring colour_by_loop(const RuleLoop &loop, const Block &block) {
-    Colouring result;
-    const QString searched = subject(block.text);
-    loop.paint(searched, result.formats);
-    result.formats.resize(size_t(block.text.size()), kNoFormat);
-    if (block.pass)
-        result.state =
-            paint_triple_quotes_reference(searched, block.text.size(), block.previous_state,
-                                          *block.pass, result.formats)
-                .state;
-    return result;
-}
-
-// A block the fuzzer found coloured differently, as a row of the findings table.
-struct Finding {
-    struct Pattern {
-        std::u16string_view pattern;
-        int group;
-        int format;
-    };
-    std::vector<Pattern> rules;
-    std::u16string_view text;
-    std::optional<TripleQuotePass> pass;
-    int previous_state;
-
-    Block block() const {
-        Block b{{}, QString::fromUtf16(text.data(), qsizetype(text.size())), pass, previous_state};
-        for (const Pattern &p : rules)
-            b.rules.push_back({QString::fromUtf16(p.pattern.data(), qsizetype(p.pattern.size())),
-                               p.group, p.format});
-        return b;
-    }
 };
 
 } // namespace shared_ui::highlight::cases

@@ -1,7 +1,8 @@
 // The engine fuzzer (libFuzzer): the highlight engine against the literal loops it stands in for,
 // on rule lists and block texts decoded from the fuzzer's bytes. On a difference it prints both
-// colourings and the block, cut down to the rules that still differ, as a row for kFindings in
-// highlight_engine_test.cpp, and aborts. `scripts/run fuzz-engine` builds and runs it.
+// colourings around the first unit where they part, and aborts. `scripts/run fuzz-engine` builds
+// and runs it, minimises what it finds, and replays tests/native/fuzz/seeds/ on every run: a
+// finding kept there stays a regression test.
 //
 // An input is a header, then the block's text. The first byte picks the rules:
 //   0-9  a highlighter's list as the module builds it, in the order of rule_lists.json beside
@@ -21,17 +22,53 @@
 #include <QtGlobal>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 
 using namespace shared_ui::highlight;
 using namespace shared_ui::highlight::cases;
 
 namespace {
+
+// One block as a highlighter meets it: its rules, the text the document holds and, for the
+// Python highlighter, the multi-line string pass with the state the block before left.
+struct Block {
+    std::vector<Rule> rules;
+    QString text;
+    std::optional<TripleQuotePass> pass;
+    int previous_state = -1;
+};
+
+struct Colouring {
+    FormatMap formats;
+    int state = 0;
+    bool operator==(const Colouring &) const = default;
+};
+
+// The text the rules search: PyQt drops a leading byte order mark when it hands the block's text
+// to a regular expression, while setFormat counts it.
+QString subject(const QString &text) {
+    return text.startsWith(QChar(0xFEFF)) ? text.mid(1) : text;
+}
+
+// As the module's native path colours the block (the engine's rule table and multi-line pass),
+// or as the highlighters' own loops do (the rule loop and the reference pass).
+template <typename Rules>
+Colouring colour(const Rules &rules, const Block &block, decltype(&paint_triple_quotes) pass) {
+    Colouring result;
+    const QString searched = subject(block.text);
+    rules.paint(searched, result.formats);
+    result.formats.resize(size_t(block.text.size()), kNoFormat);
+    if (block.pass)
+        result.state =
+            pass(searched, block.text.size(), block.previous_state, *block.pass, result.formats)
+                .state;
+    return result;
+}
 
 // Units past ASCII that the matchers and Qt treat apart: the first ones past ASCII and Latin-1,
 // separators, a wide character, both byte order marks and U+FFFF, lone halves of surrogate
@@ -188,73 +225,6 @@ char code(FormatId id) {
     return id < 10 ? char('0' + id) : id < 36 ? char('a' + id - 10) : '*';
 }
 
-// `text` as a C++ literal of UTF-16 units.
-std::string literal(const QString &text) {
-    std::string out = "u\"";
-    bool after_hex = false;
-    for (QChar qc : text) {
-        const char16_t c = qc.unicode();
-        // A hex escape would run on into a hex digit after it.
-        if (after_hex && c < 128 && std::isxdigit(c))
-            out += "\" u\"";
-        after_hex = false;
-        if (c == '\\' || c == '"' || c == '?') {
-            out += '\\';
-            out += char(c);
-        } else if (c >= 0x20 && c < 0x7F) {
-            out += char(c);
-        } else {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%04X", unsigned(c));
-            out += hex;
-            after_hex = true;
-        }
-    }
-    return out + "\"sv";
-}
-
-std::string row(const Block &block) {
-    std::string out = "    {{";
-    for (const Rule &rule : block.rules)
-        out += std::string(&rule == &block.rules[0] ? "" : ", ") + "{" + literal(rule.pattern) +
-               ", " + std::to_string(rule.group) + ", " + std::to_string(rule.format) + "}";
-    out += "}, " + literal(block.text) + ", ";
-    out += block.pass ? "TripleQuotePass{" + std::to_string(block.pass->in_state) + ", " +
-                            std::to_string(block.pass->format) + "}"
-                      : std::string("std::nullopt");
-    return out + ", " + std::to_string(block.previous_state) + "},";
-}
-
-bool differs(const Block &block) {
-    const RuleTable table(block.rules);
-    const RuleLoop loop(block.rules);
-    return colour(table, block) != colour_by_loop(loop, block);
-}
-
-// The block with as few rules as still differ (and without the pass when that still differs).
-Block reduced(Block block) {
-    for (size_t chunk = std::max<size_t>(block.rules.size() / 2, 1);; chunk /= 2) {
-        for (size_t i = 0; i < block.rules.size();) {
-            Block fewer = block;
-            const auto from = fewer.rules.begin() + qsizetype(i);
-            fewer.rules.erase(from, from + qsizetype(std::min(chunk, block.rules.size() - i)));
-            if (differs(fewer))
-                block = std::move(fewer);
-            else
-                i += chunk;
-        }
-        if (chunk <= 1)
-            break;
-    }
-    if (block.pass) {
-        Block without = block;
-        without.pass.reset();
-        if (differs(without))
-            block = std::move(without);
-    }
-    return block;
-}
-
 [[noreturn]] void report(const Block &block, const Colouring &fast, const Colouring &loop) {
     const auto size = qsizetype(fast.formats.size());
     qsizetype first = 0;
@@ -271,11 +241,9 @@ Block reduced(Block block) {
     std::fprintf(stderr,
                  "The engine and the loop colour this block differently (units %lld to %lld of "
                  "%lld; ? is a unit past ASCII or a control):\n"
-                 "  text    %s\n  engine  %s   state %d\n  loop    %s   state %d\n"
-                 "As a row for kFindings (tests/native/highlight_engine_test.cpp), with only the "
-                 "rules that still differ:\n%s\n",
+                 "  text    %s\n  engine  %s   state %d\n  loop    %s   state %d\n",
                  (long long)from, (long long)to, (long long)size, shown.c_str(), engine.c_str(),
-                 fast.state, looped.c_str(), loop.state, row(reduced(block)).c_str());
+                 fast.state, looped.c_str(), loop.state);
     std::abort();
 }
 
@@ -320,12 +288,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, size_t size) {
         loop = own_loop.get();
     }
     block.text = in.rest();
-    // For scripts/run, when a sanitizer stops the run before any report.
-    static const bool print_row = std::getenv("ENGINE_FUZZER_PRINT_ROW") != nullptr;
-    if (print_row)
-        std::fprintf(stderr, "%s\n", row(block).c_str());
-    const Colouring fast = colour(*table, block);
-    const Colouring slow = colour_by_loop(*loop, block);
+    const Colouring fast = colour(*table, block, paint_triple_quotes);
+    const Colouring slow = colour(*loop, block, paint_triple_quotes_reference);
     if (fast != slow)
         report(block, fast, slow);
     return 0;

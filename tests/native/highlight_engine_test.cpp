@@ -1,6 +1,5 @@
 // The rule table against the rule loop it stands in for, pattern shape by pattern shape, on
-// random text that the highlighters' blocks never hold too (LF), and on what the engine fuzzer
-// (highlight_engine_fuzzer.cpp) found. Whole rule lists and the multi-line string pass are held
+// random text that the highlighters' blocks never hold too (LF). Whole rule lists and the multi-line string pass are held
 // against the loop through the module, in tests/test_native_highlighting.py and
 // test_highlighters.py, and by the fuzzer.
 #include "highlight_engine_cases.hpp"
@@ -14,7 +13,6 @@
 
 using namespace shared_ui::highlight;
 using namespace shared_ui::highlight::cases;
-using namespace std::literals;
 
 namespace {
 
@@ -76,33 +74,11 @@ namespace shared_ui::highlight::cases {
 void PrintTo(const Shape &s, std::ostream *os) {
     *os << s.rule.pattern.toStdString();
 }
-void PrintTo(const Finding &f, std::ostream *os) {
-    *os << f.block().text.toStdString();
-}
 } // namespace shared_ui::highlight::cases
 
 // Each shape over a rule before it that it must override (one that colours nearly everything
 // with few matches: the rule loop pays for every match).
 INSTANTIATE_TEST_SUITE_P(Shapes, RuleTableTest, testing::ValuesIn(kShapes));
-
-// Blocks the engine fuzzer found coloured otherwise than by the loops, a row each as
-// `scripts/run fuzz-engine` prints it: the rules that still differ, the block's text, the
-// multi-line string pass (or none) and the state the block before left.
-const std::vector<Finding> kFindings = {};
-
-class FindingTest : public testing::TestWithParam<Finding> {};
-
-TEST_P(FindingTest, ColoursAsTheLoops) {
-    const Block block = GetParam().block();
-    const Colouring fast = colour(RuleTable(block.rules), block);
-    const Colouring loop = colour_by_loop(RuleLoop(block.rules), block);
-    EXPECT_EQ(fast.formats, loop.formats);
-    EXPECT_EQ(fast.state, loop.state);
-}
-
-// Rows come only from findings, so the table may well be empty.
-GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(FindingTest);
-INSTANTIATE_TEST_SUITE_P(Findings, FindingTest, testing::ValuesIn(kFindings));
 
 // The engine's opening comment says what \w, \s, `.` and \b mean under Qt's default options.
 // Asked here of the Qt the tests run on, over every code point: one subject holds them all in

@@ -2,7 +2,7 @@
 (profiles in BUILD/profiles), then every branch of the engine that the engine fuzzer's corpus
 never takes one way or the other, with its line.
 
-    coverage.py BUILD
+    engine_coverage.py BUILD
 """
 import json
 import subprocess
