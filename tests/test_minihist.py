@@ -237,7 +237,8 @@ def test_failed_updates_leave_the_labels_and_the_width(strip, update, error, ser
     ((None, None, None), [], [None, None, None], []),
 ])
 def test_sampling_stats(strip, monkeypatch, args, chart, left, description):
-    strip.update_column_stats([1, 2, 3], [0, 1, 2, 3], 6, 0, 1, 2, 3, 4, 5)
+    # After column statistics that show all six pairs: the sampling ones hide what they leave out.
+    strip.update_column_stats([1, 2, 3, 4, 5], [0, 1, 2, 3, 4, 5], 15, 0, 1, 2, 3, 4, 5)
     strip.set_animations_on(False)
     real = NumberFormatUtil.rows_to_text  # a host need not format unknown counts
     monkeypatch.setattr(NumberFormatUtil, "rows_to_text", staticmethod(

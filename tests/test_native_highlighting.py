@@ -123,6 +123,54 @@ def test_a_change_after_a_harmless_one_is_seen(cls):
     assert first_difference(*documents) is None
 
 
+def after_use(change):
+    def made(cls):
+        highlighter = make(cls, 'x = """a')
+        read_back(highlighter)
+        change(highlighter)
+        return highlighter
+    return made
+
+
+def storing_state(state):
+    """A subclass that stores another state for the delimiter than the module gives it, before
+    the native path first reads it."""
+    def made(cls):
+        def __setattr__(self, name, value):
+            super(altering, self).__setattr__(
+                name, (value[0], state, value[2]) if name == "tri_double" else value)
+        altering = type("Altering", (cls,), {"__setattr__": __setattr__})
+        return make(altering, 'x = """a')
+    return made
+
+
+OVERFLOW = "argument 1 overflowed: value must be in the range -2147483648 to 2147483647"
+# A host's mistakes in a rule or in the multi-line delimiter: the native path leaves such a block
+# to the surface loop, which raises as Python's unpacking and PyQt's int arguments do.
+MISTAKES = {
+    "rule-of-two": (after_use(lambda h: h.rules.append(h.rules[0][:2])), ValueError,
+                    "not enough values to unpack (expected 3, got 2)"),
+    "rule-of-four": (after_use(lambda h: h.rules.append(h.rules[0] + (0,))), ValueError,
+                     "too many values to unpack (expected 3)"),
+    "delimiter-of-two": (after_use(lambda h: setattr(h, "tri_double", h.tri_double[:2])),
+                         ValueError, "not enough values to unpack (expected 3, got 2)"),
+    "state-above-int": (storing_state(2 ** 31), OverflowError, OVERFLOW),
+    "state-below-int": (storing_state(-2 ** 31 - 1), OverflowError, OVERFLOW),
+}
+
+
+@pytest.mark.parametrize("cls, mistake", [
+    (cls, mistake) for cls in HIGHLIGHTERS for mistake in MISTAKES
+    if cls is VLMPythonHighlighter or mistake.startswith("rule")
+], ids=lambda v: v.__name__ if isinstance(v, type) else v)
+def test_host_mistakes_raise_as_the_loop_does(qtbot, cls, mistake):
+    made, error, message = MISTAKES[mistake]
+    highlighter = made(cls)
+    with qtbot.capture_exceptions() as raised:
+        read_back(highlighter)
+    assert [(type(e), str(e)) for _, e, _ in raised] == [(error, message)]
+
+
 # What each override saw (the first two arguments) or returned, for two blocks.
 @pytest.mark.parametrize("method, calls", [
     ("setFormat", [(2, 1), (4, 1), (4, 1), (2, 1), (4, 2), (4, 1), (5, 1), (6, 1), (4, 6)]),

@@ -99,22 +99,34 @@ def test_classes_bases_and_methods_are_the_stubs_in_order():
     assert [line for line in found if line != UNSTUBBED] == list(stub_outline())
 
 
-# The highlighters carry the module's own doc strings, and no other class has one (the stub's
-# documentation is for host developers and lives in the stub).
+# The highlighters and their methods carry the module's own doc strings (the methods' first lines
+# here), and nothing else has one: not even a signature that pybind11 writes. The stub's
+# documentation is for host developers and lives in the stub.
+HIGHLIGHTERS = ("VLMPythonHighlighter", "VLMHighlighter", "VLMSQLHighlighter")
 DOCS = {
     "VLMPythonHighlighter": "Syntax highlighter for the Python language.",
     "VLMHighlighter": " Syntax highlighter for the Python language.\n    **  THIS is a simpler "
                       "version of VLMPythonHighlighter intended to be used for filters, formulas "
                       "etc.\n    and not full-blown Python functions with def, exceptions etc.\n    ",
     "VLMSQLHighlighter": " Syntax highlighter for the SQL language.",
+    **{f"{cls}.{method}": doc for cls in HIGHLIGHTERS for method, doc in [
+        ("format_text", "Return a QTextCharFormat with the given attributes."),
+        ("highlightBlock", "Apply syntax highlighting to the given block of text."),
+        ("match_multiline", "Highlighting of multi-line strings.")]
+       if method != "match_multiline" or cls == "VLMPythonHighlighter"},
 }
 
 
-def test_class_doc_strings():
-    classes = {name: value for name, value in vars(shared_ui).items()
-               if isinstance(value, type) and value.__module__ == "shared_ui"}
-    assert {name: vars(cls).get("__doc__") for name, cls in classes.items()} == {
-        name: DOCS.get(name) for name in classes}
+def test_doc_strings():
+    found = {}
+    for cls in (v for v in vars(shared_ui).values() if isinstance(v, type) and v.__module__ == "shared_ui"):
+        found[cls.__name__] = vars(cls).get("__doc__")
+        for line in list(outline(cls))[1:]:
+            method = line.split("(")[0].split()[-1]
+            value = vars(cls)[method]
+            doc = (getattr(value, "fget", None) or getattr(value, "__func__", value)).__doc__
+            found[f"{cls.__name__}.{method}"] = doc and doc.strip().split("\n")[0]
+    assert {name: doc for name, doc in found.items() if doc} == DOCS
 
 
 # The dialog's class attributes are the host's singletons (the loggers: test_module_loading.py).
