@@ -73,7 +73,16 @@ APP = QApplication.instance() or QApplication([])
 
 import highlight_floors as floors  # noqa: E402
 import shared_ui  # noqa: E402
-from highlighting import ADVERSARIAL  # noqa: E402
+from highlighting import HIGHLIGHTERS, LINE_KINDS  # noqa: E402
+
+# Each highlighter with each line kind, and the formula highlighter with a function name that
+# stays a regular expression on openers: name -> (class, arguments, line of about n characters).
+ADVERSARIAL = {
+    **{f"{cls.__name__}: {kind}": (cls, {}, make_line)
+       for cls in HIGHLIGHTERS for kind, make_line in LINE_KINDS.items()},
+    "VLMHighlighter: regex name on openers": (shared_ui.VLMHighlighter,
+                                              {"arr_function_name": ["|"]}, lambda cls, n: "(" * n),
+}
 
 
 # --- the baseline and the floor ----------------------------------------------------------------

@@ -161,14 +161,6 @@ LINE_KINDS = {
     "identifier, call": lambda cls, n: "A" * n + "b(",
     "underscores": lambda cls, n: "_" * n,
 }
-# Each highlighter with each line kind, and the formula highlighter with a function name that
-# stays a regular expression on openers: name -> (class, arguments, line of about n characters).
-ADVERSARIAL = {
-    **{f"{cls.__name__}: {kind}": (cls, {}, make_line)
-       for cls in HIGHLIGHTERS for kind, make_line in LINE_KINDS.items()},
-    "VLMHighlighter: regex name on openers": (VLMHighlighter, {"arr_function_name": ["|"]},
-                                              lambda cls, n: "(" * n),
-}
 
 
 # --- fuzzing -------------------------------------------------------------------------------------

@@ -38,27 +38,25 @@ def shown(editor):
     return text
 
 
-@pytest.mark.parametrize("cls, extra, highlighter", [(CODE, 6, VLMPythonHighlighter),
-                                                     (SQL, 3, VLMSQLHighlighter)])
-def test_editor_font_wrapping_and_highlighter(page, cls, extra, highlighter):
+# A host may replace a highlighter class in the module: the editor makes its highlighter through
+# the module, and the code editor passes its flag on.
+@pytest.mark.parametrize("cls, kwargs, extra, highlighter, flag", [
+    (CODE, {}, 6, "VLMPythonHighlighter", False),
+    (CODE, {"highlight_triple_string": True}, 6, "VLMPythonHighlighter", True),
+    (SQL, {}, 3, "VLMSQLHighlighter", None),
+])
+def test_editor_font_wrapping_and_highlighter(page, monkeypatch, cls, kwargs, extra, highlighter, flag):
+    monkeypatch.setattr(shared_ui, highlighter, type("Host", (getattr(shared_ui, highlighter),), {}))
     default_size = QPlainTextEdit(page).document().defaultFont().pointSize()
-    editor = cls(parent=page)
+    editor = cls(parent=page, **kwargs)
     font = editor.document().defaultFont()
     assert (font.family(), font.weight(), font.pointSize()) == (
         "Courier New", QFont.Weight.Medium, default_size + extra)
-    assert editor.wordWrapMode() == QTextOption.WrapMode.NoWrap
-    assert type(editor.highlighter) is highlighter
+    assert editor.wordWrapMode() == QTextOption.WrapMode.NoWrap and editor.parent() is page
+    assert type(editor.highlighter) is getattr(shared_ui, highlighter)
     assert editor.highlighter.document() is editor.document()
-    assert editor.parent() is page
-
-
-def test_code_editor_makes_its_highlighter_through_the_module(page, monkeypatch):
-    # A host may replace the class in the module; the editor passes its flag on.
-    monkeypatch.setattr(shared_ui, "VLMPythonHighlighter", type("Host", (VLMPythonHighlighter,), {}))
-    editors = [VLMCodeTextEdit(page), VLMCodeTextEdit(page, highlight_triple_string=True)]
-    assert [(type(e.highlighter).__name__, e.highlighter.highlight_triple_string)
-            for e in editors] == [("Host", False), ("Host", True)]
-    assert editors[0].arr_indent_keywords == [
+    assert getattr(editor.highlighter, "highlight_triple_string", None) is flag
+    assert cls is SQL or editor.arr_indent_keywords == [
         "def ", "if ", "else", "elif ", "for ", "try:", "except:", "finally:"]
 
 

@@ -123,14 +123,14 @@ def test_messages_without_a_deadline(bar, logged, show, stays, floating):
     assert not floating or (label.isVisible() and label.width() == 10)
 
 
-@pytest.mark.parametrize("where", ["bar", "status_label", "floating", None])
-def test_has_messages_looks_in_all_three_places(bar, where):
-    if where == "bar":
-        super(VLMStatusBar, bar).showMessage("text")
-    elif where == "status_label":
-        bar.status_label.setText("text")
-    elif where == "floating":
-        bar.floating_status_label.setText("text")
+@pytest.mark.parametrize("where, put", [
+    ("bar", lambda bar: super(VLMStatusBar, bar).showMessage("text")),
+    ("status_label", lambda bar: bar.status_label.setText("text")),
+    ("floating", lambda bar: bar.floating_status_label.setText("text")),
+    (None, lambda bar: None),
+], ids=["bar", "status-label", "floating", "none"])
+def test_has_messages_looks_in_all_three_places(bar, where, put):
+    put(bar)
     assert bar.has_messages() is (where is not None)
     bar.clearMessage()
     assert bar.has_messages() is (where == "floating")
