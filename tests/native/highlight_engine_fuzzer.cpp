@@ -238,12 +238,18 @@ char code(FormatId id) {
         engine += code(fast.formats[size_t(i)]);
         looped += code(loop.formats[size_t(i)]);
     }
+    std::string rules;
+    for (const Rule &rule : block.rules)
+        rules += "\n    " + rule.pattern.toStdString() + "   group " + std::to_string(rule.group) +
+                 ", format " + std::to_string(rule.format);
     std::fprintf(stderr,
                  "The engine and the loop colour this block differently (units %lld to %lld of "
                  "%lld; ? is a unit past ASCII or a control):\n"
-                 "  text    %s\n  engine  %s   state %d\n  loop    %s   state %d\n",
+                 "  text    %s\n  engine  %s   state %d\n  loop    %s   state %d\n"
+                 "The rules (the multi-line pass %s, the block before left state %d):%s\n",
                  (long long)from, (long long)to, (long long)size, shown.c_str(), engine.c_str(),
-                 fast.state, looped.c_str(), loop.state);
+                 fast.state, looped.c_str(), loop.state, block.pass ? "on" : "off",
+                 block.previous_state, rules.c_str());
     std::abort();
 }
 
@@ -263,33 +269,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, size_t size) {
     Input in(data, size);
     Block block;
     const size_t pick = size_t(in.byte()) % (lists().size() + 1);
-    const RuleTable *table = nullptr;
-    const RuleLoop *loop = nullptr;
-    std::unique_ptr<RuleTable> own_table;
-    std::unique_ptr<RuleLoop> own_loop;
-    if (pick < lists().size()) {
-        const List &list = lists()[pick];
-        block.rules = list.rules;
-        if (list.pass) {
-            block.pass = list.pass;
+    const List *list = pick < lists().size() ? &lists()[pick] : nullptr;
+    if (list != nullptr) {
+        block.rules = list->rules;
+        if (list->pass) {
+            block.pass = list->pass;
             block.previous_state = kStates[size_t(in.byte()) % std::size(kStates)];
         }
-        if (list.function_format >= 0)
-            names(in, list.function_format, block.rules);
-        table = list.table.get();
-        loop = list.loop.get();
+        if (list->function_format >= 0)
+            names(in, list->function_format, block.rules);
     } else {
         shape_rules(in, block);
     }
-    if (table == nullptr) {
-        own_table = std::make_unique<RuleTable>(block.rules);
-        own_loop = std::make_unique<RuleLoop>(block.rules);
-        table = own_table.get();
-        loop = own_loop.get();
-    }
     block.text = in.rest();
-    const Colouring fast = colour(*table, block, paint_triple_quotes);
-    const Colouring slow = colour(*loop, block, paint_triple_quotes_reference);
+    // A list that the input does not add to has its table and loop made once; any other, here.
+    std::optional<RuleTable> own_table;
+    std::optional<RuleLoop> own_loop;
+    const bool made = list != nullptr && list->table != nullptr;
+    const Colouring fast = colour(made ? *list->table : own_table.emplace(block.rules), block,
+                                  paint_triple_quotes);
+    const Colouring slow = colour(made ? *list->loop : own_loop.emplace(block.rules), block,
+                                  paint_triple_quotes_reference);
     if (fast != slow)
         report(block, fast, slow);
     return 0;
