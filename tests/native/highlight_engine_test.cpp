@@ -51,16 +51,11 @@ QString random_text(std::mt19937 &rng, int pieces) {
     return text;
 }
 
-} // namespace
-
-class RuleTableTest : public testing::TestWithParam<Shape> {};
-
-TEST_P(RuleTableTest, PaintsWhatTheRuleLoopPaints) {
-    const std::vector<Rule> rules{{R"([^"]+)", 0, 3}, GetParam().rule};
+// The rule table and the rule loop of `rules` paint the special texts and 4000 random ones alike.
+void expect_as_the_loop(const std::vector<Rule> &rules) {
     const RuleTable table(rules);
-    EXPECT_EQ(table.fallback_count(), GetParam().fallbacks + 1);
-    std::mt19937 rng(7);
     const RuleLoop loop(rules);
+    std::mt19937 rng(7);
     FormatMap fast, reference;
     const int special = int(std::size(kSpecialTexts));
     for (int i = 0; i < special + 4000; ++i) {
@@ -69,6 +64,23 @@ TEST_P(RuleTableTest, PaintsWhatTheRuleLoopPaints) {
         loop.paint(text, reference);
         ASSERT_EQ(fast, reference) << text.left(60).toStdString();
     }
+}
+
+} // namespace
+
+class RuleTableTest : public testing::TestWithParam<Shape> {};
+
+TEST_P(RuleTableTest, PaintsWhatTheRuleLoopPaints) {
+    const std::vector<Rule> rules{{R"([^"]+)", 0, 3}, GetParam().rule};
+    EXPECT_EQ(RuleTable(rules).fallback_count(), GetParam().fallbacks + 1);
+    expect_as_the_loop(rules);
+}
+
+// The same rule again, in a later unit of its own format: where both match, the later paints.
+TEST_P(RuleTableTest, PaintsARuleRepeatedInALaterUnitAsTheLoop) {
+    Rule again = GetParam().rule;
+    again.format = 2;
+    expect_as_the_loop({GetParam().rule, {R"([^"]+)", 0, 3}, again});
 }
 
 namespace shared_ui::highlight::cases {
