@@ -96,11 +96,10 @@ def test_new_view_and_its_updates(qtbot, dark_mode, monkeypatch, dark, app_state
     chart = QChart()
     view = MiniHistChartView(chart=chart, parent=parent, on_vlm_click_handler=None)
     dark_mode(not dark)
-    assert (view.view_mode, view.bin_edges, view.hist_values, view.hist_val_total_count) == (
-        SAMPLING, [-1], [-1], -1)
-    assert (view.std_val, view.current_series_pos, view.processing_mouse_move) == (-1.0, 0, False)
-    assert (view.default_description, view.on_vlm_click_handler) == (None, None)
-    assert view.toolTipDuration() == AppDef.M_HIST_TOOL_TIP_DURATION
+    assert (view.view_mode, view.bin_edges, view.hist_values, view.hist_val_total_count, view.std_val,
+            view.current_series_pos, view.processing_mouse_move, view.default_description,
+            view.on_vlm_click_handler, view.toolTipDuration()) == (
+        SAMPLING, [-1], [-1], -1, -1.0, 0, False, None, None, AppDef.M_HIST_TOOL_TIP_DURATION)
     assert (chart.minimumSize().toSize(), chart.maximumSize().toSize()) == (
         QSize(AppDef.M_HIST_MIN_WIDTH, AppDef.M_HIST_MIN_MAX_HEIGHT),
         QSize(AppDef.M_HIST_MAX_WIDTH, AppDef.M_HIST_MIN_MAX_HEIGHT))

@@ -21,7 +21,6 @@
 #include <QJsonObject>
 #include <QtGlobal>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -106,15 +105,10 @@ class Input {
         const int low = byte();
         return char16_t(low | byte() << 8);
     }
-    QString units(int count) {
+    // `count` units, or all that the input has left.
+    QString units(int count = -1) {
         QString text;
-        for (int i = 0; i < count; ++i)
-            text += QChar(unit());
-        return text;
-    }
-    QString rest() {
-        QString text;
-        while (at_ < size_)
+        for (int i = 0; count < 0 ? at_ < size_ : i < count; ++i)
             text += QChar(unit());
         return text;
     }
@@ -226,30 +220,22 @@ char code(FormatId id) {
 }
 
 [[noreturn]] void report(const Block &block, const Colouring &fast, const Colouring &loop) {
-    const auto size = qsizetype(fast.formats.size());
-    qsizetype first = 0;
-    while (first < size && fast.formats[size_t(first)] == loop.formats[size_t(first)])
-        ++first;
-    const qsizetype from = std::max<qsizetype>(first - 40, 0), to = std::min(first + 40, size);
-    std::string shown, engine, looped;
-    for (qsizetype i = from; i < to; ++i) {
+    std::string shown, engine, looped, rules;
+    for (qsizetype i = 0; i < block.text.size(); ++i) {
         const char16_t c = block.text[i].unicode();
         shown += c >= 0x20 && c < 0x7F ? char(c) : '?';
         engine += code(fast.formats[size_t(i)]);
         looped += code(loop.formats[size_t(i)]);
     }
-    std::string rules;
     for (const Rule &rule : block.rules)
         rules += "\n    " + rule.pattern.toStdString() + "   group " + std::to_string(rule.group) +
                  ", format " + std::to_string(rule.format);
     std::fprintf(stderr,
-                 "The engine and the loop colour this block differently (units %lld to %lld of "
-                 "%lld; ? is a unit past ASCII or a control):\n"
-                 "  text    %s\n  engine  %s   state %d\n  loop    %s   state %d\n"
+                 "The engine and the loop colour this block differently (? is a unit past ASCII "
+                 "or a control):\n  text    %s\n  engine  %s   state %d\n  loop    %s   state %d\n"
                  "The rules (the multi-line pass %s, the block before left state %d):%s\n",
-                 (long long)from, (long long)to, (long long)size, shown.c_str(), engine.c_str(),
-                 fast.state, looped.c_str(), loop.state, block.pass ? "on" : "off",
-                 block.previous_state, rules.c_str());
+                 shown.c_str(), engine.c_str(), fast.state, looped.c_str(), loop.state,
+                 block.pass ? "on" : "off", block.previous_state, rules.c_str());
     std::abort();
 }
 
@@ -281,13 +267,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, size_t size) {
     } else {
         shape_rules(in, block);
     }
-    block.text = in.rest();
+    block.text = in.units();
     // A list that the input does not add to has its table and loop made once; any other, here.
     std::optional<RuleTable> own_table;
     std::optional<RuleLoop> own_loop;
     const bool made = list != nullptr && list->table != nullptr;
-    const Colouring fast = colour(made ? *list->table : own_table.emplace(block.rules), block,
-                                  paint_triple_quotes);
+    const Colouring fast =
+        colour(made ? *list->table : own_table.emplace(block.rules), block, paint_triple_quotes);
     const Colouring slow = colour(made ? *list->loop : own_loop.emplace(block.rules), block,
                                   paint_triple_quotes_reference);
     if (fast != slow)

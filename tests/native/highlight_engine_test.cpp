@@ -1,7 +1,7 @@
 // The rule table against the rule loop it stands in for, pattern shape by pattern shape, on
-// random text that the highlighters' blocks never hold too (LF). Whole rule lists and the multi-line string pass are held
-// against the loop through the module, in tests/test_native_highlighting.py and
-// test_highlighters.py, and by the fuzzer.
+// random text that the highlighters' blocks never hold too (LF). Whole rule lists and the
+// multi-line string pass are held against the loop through the module, in
+// tests/test_native_highlighting.py and test_highlighters.py, and by the fuzzer.
 #include "highlight_engine_cases.hpp"
 
 #include <QRegularExpression>
