@@ -19,8 +19,9 @@ and SQL files) or from generated filter and formula text, and fully re-highlight
                  with the same literal loop (the baseline).
 
 The floors come from bench/highlight_floors.cpp, a helper that scripts/run bench builds in the
-stack's build folder and never installs. The fast measurements run --runs times, interleaved, and report the minimum and the
-median; the slow ones --slow-runs times (median). Then the memory one more highlighter takes.
+stack's build folder and never installs. The fast measurements run --runs times, interleaved,
+and report the minimum and the median; the slow ones --slow-runs times (median). Then the memory
+one more highlighter takes.
 
 The keystroke section opens a file (builds an editor, sets the text, which highlights it), types
 one character in the middle of the document, and, for Python, opens a triple-quoted string near

@@ -71,9 +71,9 @@ CHANGES = {
     "palette-entry-recoloured": lambda h: h.STYLES["operator"].setForeground(QColor("pink")),
     "instance-set-format": lambda h: setattr(
         h, "setFormat", lambda start, length, fmt: QSyntaxHighlighter.setFormat(h, start, 1, fmt)),
-    # A delimiter that matches empty text would find the same place again forever.
     # Equal to the string format before, so that their adjacent runs could be painted as one.
     "tri-double-recoloured": lambda h: h.tri_double[2].setForeground(QColor("pink")),
+    # A delimiter that matches empty text would find the same place again forever.
     "tri-double-replaced": lambda h: setattr(
         h, "tri_double", (QRegularExpression("x*"), 1, h.STYLES["defclass"])),
     "class-set-format": lambda h: setattr(type(h), "setFormat", one_unit_format),
@@ -87,7 +87,8 @@ CHANGES = {
     if cls is VLMPythonHighlighter or not change.startswith("tri-double")
 ], ids=lambda v: v.__name__ if isinstance(v, type) else v)
 def test_changed_highlighter_takes_the_surface_loop(cls, change):
-    text = "def f(x): return 'a' + 'e'\"\"\"b\nSELECT count(x) FROM t -- c\nSUM(col[a]) == 1 '''\nz'''"
+    text = ("def f(x): return 'a' + 'e'\"\"\"b\nSELECT count(x) FROM t -- c\n"
+            "SUM(col[a]) == 1 '''\nz'''")
     # Subclasses of subclasses, so that a change to the class or its base stays in this test. The
     # native path keeps what its last full check found while the class, its bases and the
     # instance's dictionary stay unchanged, so a change made after it has run must still be seen.

@@ -119,7 +119,9 @@ DOCS = {
 
 def test_doc_strings():
     found = {}
-    for cls in (v for v in vars(shared_ui).values() if isinstance(v, type) and v.__module__ == "shared_ui"):
+    for cls in vars(shared_ui).values():
+        if not (isinstance(cls, type) and cls.__module__ == "shared_ui"):
+            continue
         found[cls.__name__] = vars(cls).get("__doc__")
         for line in list(outline(cls))[1:]:
             method = line.split("(")[0].split()[-1]
