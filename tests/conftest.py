@@ -40,6 +40,9 @@ assert shared_ui.__file__.endswith(".so"), f"not the compiled module: {shared_ui
 assert not BUILD or Path(shared_ui.__file__).parent == Path(BUILD).resolve(), \
     f"{shared_ui.__file__} is not from {BUILD}"
 MODULE_DIR = str(Path(shared_ui.__file__).parent)
+# The classes the module defines, in its order.
+CLASSES = [value for value in vars(shared_ui).values()
+           if isinstance(value, type) and value.__module__ == "shared_ui"]
 
 
 def run_python(code: str, host: Path = HOST, check: bool = True):

@@ -3,8 +3,7 @@ import re
 
 import pytest
 
-import shared_ui
-from conftest import ROOT, run_python
+from conftest import CLASSES, ROOT, run_python
 
 DOCS = ROOT / "docs"
 PAGES = sorted(DOCS.glob("*.md"))
@@ -28,8 +27,7 @@ def test_example_runs_without_errors_or_warnings(code):
 
 
 def test_every_class_has_a_section_and_every_page_an_example():
-    classes = {name for name, value in vars(shared_ui).items()
-               if isinstance(value, type) and value.__module__ == "shared_ui"}
+    classes = {cls.__name__ for cls in CLASSES}
     sections = {name for page in PAGES
                 for name in re.findall(r"^## `(\w+)`", page.read_text(), re.MULTILINE)}
     assert sections == classes

@@ -12,7 +12,7 @@ from velmora.notifier import notifier_glbl
 from velmoracore.core_conf import core_conf_glbl
 
 import shared_ui
-from conftest import ROOT
+from conftest import CLASSES, ROOT
 
 # What the module body imports, in order: {module: names}; `keyword` is bound as the module.
 IMPORTED = {
@@ -92,9 +92,7 @@ def test_namespace_holds_the_imports_then_the_classes_in_order():
 # The stub is the surface we publish: the module holds its classes, bases and methods in its
 # order, with the same kinds, parameter names and defaults.
 def test_classes_bases_and_methods_are_the_stubs_in_order():
-    classes = [value for value in vars(shared_ui).values()
-               if isinstance(value, type) and value.__module__ == "shared_ui"]
-    found = [line for cls in classes for line in outline(cls)]
+    found = [line for cls in CLASSES for line in outline(cls)]
     assert UNSTUBBED in found
     assert [line for line in found if line != UNSTUBBED] == list(stub_outline())
 
@@ -119,9 +117,7 @@ DOCS = {
 
 def test_doc_strings():
     found = {}
-    for cls in vars(shared_ui).values():
-        if not (isinstance(cls, type) and cls.__module__ == "shared_ui"):
-            continue
+    for cls in CLASSES:
         found[cls.__name__] = vars(cls).get("__doc__")
         for line in list(outline(cls))[1:]:
             method = line.split("(")[0].split()[-1]
