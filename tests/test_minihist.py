@@ -203,8 +203,11 @@ def test_column_stats_reduce_end_and_middle_histograms(strip, counts, total, edg
      TypeError, (QBarSeries, [4, 4, 4, 4]), True),
     (lambda s: s.update_column_stats([1, None, 3], [0, 1, 2, 3], 6, 0, 1, 2, 3, 4, 5), TypeError,
      "none", True),
+    # A value that "%s" cannot format (a tuple is taken for its arguments), its own error.
+    (lambda s: s.update_column_stats([1, 2, 3], [0, 1, 2, 3], 6, (0, 1), 1, 2, 3, 4, 5), TypeError,
+     (QHorizontalBarSeries, [1, 2, 3]), True),
     (lambda s: s.update_ws_sampling_stats(3, 2, "many"), TypeError, "old", False),
-], ids=["before-the-chart", "after-the-chart", "while-filling-the-chart", "sampling"])
+], ids=["before-the-chart", "after-the-chart", "filling-the-chart", "labelling", "sampling"])
 def test_failed_updates_leave_the_labels_and_the_width(strip, update, error, series_after, animated):
     strip.update_column_stats([1, 2, 3], [0, 1, 2, 3], 6, 0, 1, 2, 3, 4, 5)
     strip.set_animations_on(False)
