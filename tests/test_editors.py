@@ -6,7 +6,7 @@ from PyQt6.QtGui import QFont, QTextCursor, QTextOption
 from PyQt6.QtWidgets import QPlainTextEdit
 
 import shared_ui
-from shared_ui import VLMCodeTextEdit, VLMPythonHighlighter, VLMSQLHighlighter, VLMSQLTextEdit
+from shared_ui import VLMCodeTextEdit, VLMSQLTextEdit
 
 Key = Qt.Key
 Mod = Qt.KeyboardModifier

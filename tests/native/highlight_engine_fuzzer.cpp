@@ -1,6 +1,6 @@
 // The engine fuzzer (libFuzzer): the highlight engine against the literal loops it stands in for,
-// on rule lists and block texts decoded from the fuzzer's bytes. On a difference it prints both
-// colourings around the first unit where they part, and aborts. `scripts/run fuzz-engine` builds
+// on rule lists and block texts decoded from the fuzzer's bytes. On a difference it prints the
+// block, both colourings and the rules, and aborts. `scripts/run fuzz-engine` builds
 // and runs it, minimises what it finds, and replays tests/native/fuzz/seeds/ on every run: a
 // finding kept there stays a regression test.
 //
